@@ -1,0 +1,67 @@
+# Helpers shared by every subsystem's tests.
+#
+# host:  GoogleTest/GoogleMock from Debian's packages (prebuilt libs in /usr/lib).
+# win32: GoogleTest built from Debian's sources (/usr/src/googletest) with the MinGW compilers;
+#        every test runs under Wine in the build's own prefix, one at a time, each with a
+#        time limit; a fixture initialises the prefix once before the first test and stops
+#        its wineserver after the last.
+
+if(WIN32)
+  if(NOT TARGET gtest)
+    set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  endif()
+  set(PROJECT_GTEST_LIBS gtest gmock)
+  set(PROJECT_GTEST_MAIN gtest_main)
+
+  set(WINE_PREFIX_DIR ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Wine prefix of this build")
+  set(WINE_TEST_ENV
+      "WINEPREFIX=${WINE_PREFIX_DIR}"
+      "WINEDEBUG=-all"
+      "WINEDLLOVERRIDES=mscoree,mshtml="
+      "WINEARCH=win32")
+  if(NOT TEST wine_prefix_init)
+    add_test(NAME wine_prefix_init
+             COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix init ${WINE_PREFIX_DIR})
+    set_tests_properties(wine_prefix_init PROPERTIES FIXTURES_SETUP wine_prefix TIMEOUT 300
+                         ENVIRONMENT "${WINE_TEST_ENV}")
+    add_test(NAME wine_prefix_stop
+             COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix stop ${WINE_PREFIX_DIR})
+    set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine_prefix TIMEOUT 60
+                         ENVIRONMENT "${WINE_TEST_ENV}")
+  endif()
+else()
+  find_package(GTest REQUIRED)
+  set(PROJECT_GTEST_LIBS GTest::gtest GTest::gmock)
+  set(PROJECT_GTEST_MAIN GTest::gtest_main)
+  find_package(Threads REQUIRED)
+endif()
+
+# project_test(NAME SOURCES... LIBS ...) - one GoogleTest program, registered with CTest.
+function(project_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} ${PROJECT_GTEST_LIBS} ${PROJECT_GTEST_MAIN})
+  if(NOT WIN32)
+    target_link_libraries(${name} PRIVATE Threads::Threads)
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(WIN32)
+    wine_test_properties(${name} ${T_ENV})
+  elseif(T_ENV)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${T_ENV}")
+  endif()
+endfunction()
+
+# wine_test_properties(TEST [ENV...]) - marks a test as one that runs under the build's prefix.
+function(wine_test_properties name)
+  if(WIN32)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_prefix RUN_SERIAL TRUE
+                         ENVIRONMENT "${WINE_TEST_ENV};${ARGN}")
+  endif()
+endfunction()

@@ -1,0 +1,35 @@
+/* The control requests of the printer-dongle driver, shared by the library, the driver
+ * simulator and the tests. Plain C so that the kernel-mode simulator can include it. */
+#ifndef PLATFORM_DRIVER_REQUESTS_H
+#define PLATFORM_DRIVER_REQUESTS_H
+
+/* CTL_CODE(device type 0x1001, function, METHOD_BUFFERED, FILE_ANY_ACCESS) */
+#define SARNO_DEVICE_TYPE 0x1001u
+#define SARNO_CTL_CODE(fn) ((SARNO_DEVICE_TYPE << 16) | ((fn) << 2))
+
+#define IOCTL_SARNO_PCON         SARNO_CTL_CODE(0x850u) /* 0x10012140 connect: in address text, out result word */
+#define IOCTL_SARNO_RESET        SARNO_CTL_CODE(0x852u) /* 0x10012148 reset: in command text, out result word */
+#define IOCTL_SARNO_PINQ         SARNO_CTL_CODE(0x854u) /* 0x10012150 printer inquiry: out result word */
+#define IOCTL_SARNO_GET_COM_INDX SARNO_CTL_CODE(0x856u) /* 0x10012158 in/out 4 bytes: 0-based COM index */
+#define IOCTL_SARNO_STOP_MONITOR SARNO_CTL_CODE(0x870u) /* 0x100121C0 completes a pending read */
+#define IOCTL_SARNO_MONITOR      SARNO_CTL_CODE(0x87Au) /* 0x100121E8 monitor command text, echoed */
+
+/* Control device names: the prefix followed by one digit 0-3. */
+#define SARNO_DEVICE_PREFIX "\\\\.\\Sarno"
+#define SARNO_DEVICE_COUNT 4
+
+/* Link status flags: 0 = success / connected. */
+#define LINK_OK                   0x000u
+#define LINK_NO_DRIVER            0x002u
+#define LINK_DISCONNECTED         0x004u
+#define LINK_HOST_DONGLE_FAILED   0x010u
+#define LINK_PRINTER_CONN_FAILED  0x020u
+#define LINK_ANSWER_BACK_FAILED   0x040u
+#define LINK_MAINBOARD_UNSUPPORTED 0x100u
+#define LINK_STATE_NONE           255u   /* published connection state: no state */
+
+/* The driver's registry key (under HKEY_LOCAL_MACHINE) and its values. */
+#define SARNO_PARAMETERS_KEY "System\\CurrentControlSet\\Services\\Sarnovek\\Parameters"
+#define SARNO_INI_PATH_VALUE "BTiniPath"
+
+#endif

@@ -1,0 +1,52 @@
+// Worker threads and the one lock the logic needs.
+//
+// Threads: Start runs fn(arg) on a new thread at normal priority with the default stack and
+// returns at once; the returned handle is only for Join/Release and may be ignored.
+// ExitCurrent ends the calling thread with an exit code and does not return (AfxEndThread /
+// ExitThread on Windows), so that a thread can leave without running more of a module's code.
+#pragma once
+#include <cstdint>
+
+namespace platform {
+
+using ThreadHandle = void*;
+
+class ThreadApi {
+ public:
+  virtual ~ThreadApi() = default;
+  virtual ThreadHandle Start(void (*fn)(void*), void* arg) = 0;   // null on failure
+  // Waits up to ms for the thread to end; true when it has. Must not be called where the
+  // platform forbids waiting for threads (a Windows DLL's detach, under the loader lock).
+  virtual bool Join(ThreadHandle t, uint32_t ms) = 0;
+  virtual void Release(ThreadHandle t) = 0;                      // forget the handle
+};
+
+ThreadApi& SystemThreads();
+
+// A mutual-exclusion lock: CRITICAL_SECTION on Windows, std::mutex on the host.
+// Not recursive. Waiting has no time limit.
+class Lock {
+ public:
+  Lock();
+  ~Lock();
+  Lock(const Lock&) = delete;
+  Lock& operator=(const Lock&) = delete;
+  void Acquire();
+  void Release();
+
+ private:
+  alignas(8) unsigned char storage_[64];
+};
+
+class LockGuard {
+ public:
+  explicit LockGuard(Lock& l) : l_(l) { l_.Acquire(); }
+  ~LockGuard() { l_.Release(); }
+  LockGuard(const LockGuard&) = delete;
+  LockGuard& operator=(const LockGuard&) = delete;
+
+ private:
+  Lock& l_;
+};
+
+}  // namespace platform
