@@ -29,4 +29,7 @@ class DeviceApi {
   virtual void Close(DeviceHandle h) = 0;
 };
 
+// The real devices of this platform (the driver's on Windows; none on the host).
+DeviceApi& SystemDevices();
+
 }  // namespace platform

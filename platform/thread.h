@@ -19,6 +19,9 @@ class ThreadApi {
   // platform forbids waiting for threads (a Windows DLL's detach, under the loader lock).
   virtual bool Join(ThreadHandle t, uint32_t ms) = 0;
   virtual void Release(ThreadHandle t) = 0;                      // forget the handle
+  // Ends the calling thread (ExitThread on Windows). The system implementations do not
+  // return; a test's fake may, so a caller returns at once after it.
+  virtual void ExitCurrent(uint32_t code) { (void)code; }
 };
 
 ThreadApi& SystemThreads();
