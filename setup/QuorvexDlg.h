@@ -1,0 +1,206 @@
+// The setup program's main dialog and the program-wide state it works on.
+//
+// One CQuorvexDlg per process (tests make as many as they like), built on the seams in
+// QuorvexSeams, so that the same code runs on a real window under Windows and on the
+// headless dialog of the host tests. Handlers are split by subject across files:
+//   QuorvexDlg.cpp      start-up, port view, frame (About, icon, help), tear-down
+//   controls.cpp        control handlers, status list, result messages, state labels, EXIT/Esc
+//   switches.cpp        the PlaySound and AutoRun switches and the BTiniPath store
+//   settings_dialog.cpp the settings reader/writer's view of the dialog
+//   workflows.cpp       port probe, query and connect workflows
+//   monitor.cpp         the connection-state monitor thread
+#pragma once
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/dialog_controls.h"
+#include "platform/file_version.h"
+#include "platform/module.h"
+#include "platform/process.h"
+#include "platform/registry.h"
+#include "platform/thread.h"
+#include "settings/settings.h"
+#include "setup/framework/afxdialog.h"
+#include "setup/res/resource.h"
+
+namespace platform {
+class DeviceApi;   // platform/device.h: the serial port probe opens COM ports through it
+class SerialApi;   // comm state and time-outs of an open port (workflows)
+class SoundApi;    // PlaySoundA (monitor)
+}  // namespace platform
+
+// The library's two-text calls, as the program binds them: stdcall on 32-bit Windows.
+#if defined(_WIN32) && defined(__i386__)
+#define QUORVEX_STDCALL __attribute__((stdcall))
+#else
+#define QUORVEX_STDCALL
+#endif
+using BtCall = int32_t(QUORVEX_STDCALL*)(const char* port, const char* text);
+
+constexpr int kTextSize = 256;        // commands, paths and messages
+constexpr int kStatusLineMax = 100;   // the list keeps kStatusLineMax + 1 lines
+constexpr uint32_t kNoState = 255;    // a port's connection state before anything is read
+
+// Registry places of the driver and the platform.
+constexpr const char* kParametersKey = "System\\CurrentControlSet\\Services\\Sarnovek\\Parameters";
+constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// Everything outside the program that the dialog reaches. Pointers stay owned by the caller.
+struct QuorvexSeams {
+  platform::RegistryApi* registry = nullptr;
+  platform::ModuleApi* modules = nullptr;
+  platform::FileVersionApi* versions = nullptr;
+  platform::ProcessApi* process = nullptr;
+  platform::Clock* clock = nullptr;
+  platform::ThreadApi* threads = nullptr;
+  platform::DeviceApi* devices = nullptr;
+  platform::SerialApi* serial = nullptr;
+  platform::SoundApi* sound = nullptr;
+};
+
+// One state change of a port, handed from the monitor thread to the dialog with its command.
+struct MonitorMessage {
+  char text[kTextSize];
+};
+
+// The program-wide state, with the names the program has always used.
+struct QuorvexState {
+  Settings settings;                        // the four PortSetting records, BT_SelPort, baud text
+  char szIniPath[kTextSize] = "";
+  char szHelpCmd[kTextSize] = "notepad.exe ";
+  platform::ModuleHandle hInstCtrl = nullptr;
+  BtCall BT_OnConnect = nullptr;
+  BtCall BT_OnQuery = nullptr;
+  BtCall BT_OnReset = nullptr;
+  int32_t& BT_SelPort;                     // lives in settings, which the reader sets
+  char szComPort[8] = "COM1";
+  char szMsgBuf[kTextSize] = "";
+  void* hComPort = reinterpret_cast<void*>(-1);  // INVALID_HANDLE_VALUE while closed
+  int32_t bSettingChanged = 0;
+  int32_t bQueried = 0;
+  int32_t bFirstLoad = 1;
+  std::atomic<int32_t> bPlaySound{0};      // read by the monitor thread
+  int32_t bAutoRun = 0;
+  char szBaudrate[kBaudSize] = "19200N81";  // the copy the port view shows; set with settings'
+  int32_t nStatusLines = 0;                 // lines added to the status list, stops at 101
+  std::atomic<uint32_t> ConnectState[kPortCount] = {{kNoState}, {kNoState}, {kNoState}, {kNoState}};
+  std::atomic<int32_t> bMonitorStop{0};
+  // The monitor's message hand-off: a ring of lines, written by the monitor, taken by the
+  // dialog's ThreadMsg command in order, so that every change keeps its own line.
+  static constexpr int kMonitorQueue = 32;
+  MonitorMessage MonitorMsg[kMonitorQueue] = {};
+  std::atomic<uint32_t> MonitorMsgHead{0};  // next to write (monitor)
+  std::atomic<uint32_t> MonitorMsgTail{0};  // next to take (dialog)
+  char szMonitorMsg[kTextSize] = "";        // the newest line the dialog took
+  bool bMonitorStarted = false;
+  platform::ThreadHandle hMonitorThread = nullptr;
+
+  QuorvexState() : BT_SelPort(settings.BT_SelPort) {}
+  QuorvexState(const QuorvexState&) = delete;
+  QuorvexState& operator=(const QuorvexState&) = delete;
+};
+
+class CQuorvexDlg : public fw::CDialog, public SettingsDialog {
+ public:
+  // args: the program's arguments without the program name (the standard split).
+  CQuorvexDlg(const QuorvexSeams& seams, int argc, const char* const* argv);
+  ~CQuorvexDlg() override;
+
+  QuorvexState& State() { return st; }
+
+  // Framework overrides.
+  void DoDataExchange(fw::CDataExchange* pDX) override;
+  bool OnInitDialog() override;
+  void OnOK() override;
+  void OnCancel() override;
+
+  // Window messages.
+  bool OnSysCommand(uintptr_t id, intptr_t lParam, intptr_t* result);
+  bool OnPaint(uintptr_t, intptr_t, intptr_t* result);
+  bool OnQueryDragIcon(uintptr_t, intptr_t, intptr_t* result);
+  bool OnDestroyMsg(uintptr_t, intptr_t, intptr_t* result);  // WM_DESTROY: runs OnDestroy
+  bool OnCtlColor(uintptr_t, intptr_t lParam, intptr_t* result);  // lParam: fw::CtlColor*
+  void OnDestroy();
+
+  // Start-up pieces and the port view.
+  int GetFileVersionWords(const char* path, uint32_t* ms, uint32_t* ls);
+  void MakeComPortName();
+  void ShowPortSetting();
+  // LoadSetting over szIniPath with this dialog, keeping the port view's baud copy in step.
+  bool ReloadSettings();
+  void OnShowHelpText();
+
+  // Controls, status list and result messages.
+  static int FormatLinkResult(uint32_t flags, int port, char* out, size_t size);
+  void AddStatusLine(const char* text);
+  void EnableMainButtons(bool enable);
+  void OnSelchangeComPort();
+  void OnEditchangeComPort();
+  void OnSelchangePrinter();
+  void OnManual();
+  void OnThreadMsg();
+  void OnStateLabels();
+  void OnNoAction() {}
+  void OnSaveSetting();
+
+  // Switches and the registry.
+  void RdPlaySoundReg();
+  void RdAutoRunReg();
+  void WrtPlaySoundReg();
+  void WrtAutoRunReg();
+  void WrtIniPathReg();
+  void OnPlaySoundOn();
+  void OnPlaySoundOff();
+  void OnAutoRunOn();
+  void OnAutoRunOff();
+
+  // Workflows (workflows.cpp).
+  void SetComTimeouts(void* port, uint32_t readTotalTimeoutConstant);
+  int OnOpencom();
+  void OnClosecom();
+  void OnQuery();
+  void OnConnectPrinter();
+  void OnAuto();
+  void AutoConnect();
+
+  // Connection-state monitor (monitor.cpp). StartMonitor is step 16 of the start-up;
+  // StopMonitor runs in OnDestroy after the stop flag is set and the 1200 ms sleep, before
+  // the library is released (a firmer end than the sleep alone).
+  void StartMonitor();
+  void StopMonitor();
+  static void MonitorConnectState(void* param);  // param: this dialog
+
+  // SettingsDialog.
+  void ApplyConnectMode(const char* mode) override;
+  void ApplyDefaultMode() override;
+  void SelectedPrinter(char* out, size_t size) override;
+  bool AutoModeSelected() override;
+  void ReportSaveFailed() override;
+
+  std::string m_strPrinter;
+  void* m_hIcon = nullptr;
+
+ protected:
+  bool RouteCommand(int id, int code) override;
+  bool RouteMessage(uint32_t msg, uintptr_t wParam, intptr_t lParam, intptr_t* result) override;
+
+ public:
+  QuorvexSeams seams;
+  QuorvexState st;
+  int argc;
+  const char* const* argv;
+  const char* Arg(int i) const { return i < argc ? argv[i] : nullptr; }
+  void MessageBox(const char* text) { Controls().MessageBox(text); }
+};
+
+class CAboutDlg : public fw::CDialog {
+ public:
+  CAboutDlg() : fw::CDialog(IDD_ABOUTBOX) {}
+
+ protected:
+  bool RouteCommand(int, int) override { return false; }
+  bool RouteMessage(uint32_t, uintptr_t, intptr_t, intptr_t*) override { return false; }
+};
