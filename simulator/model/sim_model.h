@@ -1,0 +1,271 @@
+/* The printer-dongle driver simulator's portable model.
+ *
+ * Plain C99 for both the kernel-mode shell and the host twin: no allocation, no OS calls,
+ * nothing of libc but what kernel mode also has. Every input is bounded by its length.
+ *
+ * A scenario (parsed from a small text file, see simulator/scenarios/README.md) says which
+ * control devices exist and which COM port each serves, the terminal dongle of each port,
+ * the printers in range with their connect behaviour, and timed events. The model answers
+ * the six control requests, keeps each port's link state, queues monitor text for reads and
+ * writes the query findings into the settings file.
+ *
+ * Threading: the model is not thread safe. The shell serialises every call on one model with
+ * its own lock (a mutex that allows file I/O inside, since a query writes the settings file
+ * from inside sim_request). The environment callbacks run inside the model call that caused
+ * them, under that lock: they must not call back into the model.
+ *
+ * How a shell serves one control request:
+ *     lock; sim_enter(m); wait = sim_busy_ms(m, code); unlock;
+ *     (wait `wait` ms without the lock: the request is "in progress")
+ *     lock; st = sim_request(m, device, code, ...); sim_leave(m); unlock;
+ *     complete the request: success when st == SIM_DONE, *returned bytes of output.
+ * sim_enter counts a request that arrives while another is in progress on the same model
+ * (the library must never let that happen); see sim_stats.overlaps.
+ *
+ * How a shell serves a read (ReadFile on a control device):
+ *     st = sim_read(m, device, buf, len, &got);
+ *     SIM_READ_DONE: complete now with got bytes (0 is possible: a stop was waiting).
+ *     SIM_READ_PENDING: keep the read queued (block the caller / mark the IRP pending).
+ * Later, whenever env.read_ready(ctx, device) was called (or after any model call, when
+ * sim_read_ready(m, device) is non-zero), call sim_take_read for the oldest queued read of
+ * that device and complete it the same way. A queued read that the shell cancels (IRP
+ * cancel, handle closed, time-out) is withdrawn with sim_cancel_read and completed as
+ * cancelled by the shell.
+ *
+ * Time: the shell passes its millisecond clock to sim_init and then calls sim_tick(m, now_ms)
+ * regularly (a few times a second); events fire in order once their time has come. */
+#ifndef SIMULATOR_MODEL_SIM_MODEL_H
+#define SIMULATOR_MODEL_SIM_MODEL_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "platform/driver_requests.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define SIM_PORT_COUNT 4          /* COM1..COM4, index 0..3 */
+#define SIM_DEVICE_COUNT 4        /* control devices "\\.\Sarno0".."\\.\Sarno3" */
+#define SIM_TEXT_SIZE 40          /* addresses and versions: 39 characters + NUL */
+#define SIM_PRINTERS_PER_PORT 12  /* printers a scenario may put in range of one port */
+#define SIM_QUERY_MAX 7           /* printers a query reports (the settings file's limit) */
+#define SIM_EVENT_MAX 32
+#define SIM_COMMAND_SIZE 256      /* command text of a request: 255 characters + NUL */
+#define SIM_MONITOR_SIZE 1024     /* queued monitor text per device */
+#define SIM_PATH_SIZE 260         /* settings file path */
+#define SIM_FILE_SIZE 16384       /* settings file buffer; a larger file is left alone */
+#define SIM_LOG_SIZE 64           /* requests remembered for tests */
+#define SIM_LOG_TEXT_SIZE 64
+#define SIM_LINE_MAX 255          /* longest scenario line */
+
+/* ---- scenario ---------------------------------------------------------------------- */
+
+enum sim_behaviour {
+  SIM_ACCEPTS = 0,            /* connects: result 0 */
+  SIM_REFUSES = 1,            /* result LINK_PRINTER_CONN_FAILED (0x20) */
+  SIM_NO_ANSWER_BACK = 2,     /* result LINK_ANSWER_BACK_FAILED (0x40) */
+  SIM_MAINBOARD_UNSUPPORTED = 3, /* result LINK_MAINBOARD_UNSUPPORTED (0x100) */
+  SIM_REFUSES_FIRST = 4       /* first attempt 0x20, every later one accepts */
+};
+
+enum sim_event_kind {
+  SIM_EVENT_LEAVE = 1,   /* the printer leaves range (a link to it drops) */
+  SIM_EVENT_RETURN = 2,  /* the printer comes back in range */
+  SIM_EVENT_DROP = 3     /* the port's link drops */
+};
+
+struct sim_printer {
+  char address[SIM_TEXT_SIZE];
+  int behaviour;  /* enum sim_behaviour */
+};
+
+struct sim_port_scenario {
+  int has_dongle;                  /* a terminal dongle is plugged in: the serial port exists */
+  int dongle_fails;                /* every request on the port fails with 0x10 */
+  char dongle_address[SIM_TEXT_SIZE]; /* begins with '0'; "NONE" for a failing dongle without one */
+  char dongle_version[SIM_TEXT_SIZE]; /* holds "_v"; "NONE" when not given */
+  int printer_count;
+  struct sim_printer printers[SIM_PRINTERS_PER_PORT];
+};
+
+struct sim_event {
+  uint32_t at_ms;   /* after the model's start */
+  int kind;         /* enum sim_event_kind */
+  int com_index;    /* 0..3 */
+  char address[SIM_TEXT_SIZE]; /* LEAVE / RETURN: the printer */
+};
+
+struct sim_scenario {
+  int device_present[SIM_DEVICE_COUNT];
+  uint32_t device_index[SIM_DEVICE_COUNT];  /* what 0x856 reports; 0..3 = COM1..COM4 */
+  struct sim_port_scenario port[SIM_PORT_COUNT];
+  int event_count;
+  struct sim_event events[SIM_EVENT_MAX];   /* kept in time order (stable) */
+  uint32_t busy_ms[3];   /* how long connect, reset and query are in progress (default 0) */
+};
+
+struct sim_parse_error {
+  int line;            /* 1-based line of the first fault, 0 when none */
+  char message[96];
+};
+
+/* Parses len bytes of scenario text into *out (which it clears first). Returns 0 on success,
+ * otherwise the 1-based number of the first bad line, with err (may be NULL) telling why. */
+int sim_parse_scenario(struct sim_scenario* out, const char* text, size_t len,
+                       struct sim_parse_error* err);
+
+/* ---- environment ------------------------------------------------------------------- */
+
+enum sim_file_result {
+  SIM_FILE_OK = 0,
+  SIM_FILE_MISSING = 1,   /* no such file: the model creates it from defaults */
+  SIM_FILE_TOO_BIG = 2,   /* larger than the buffer: the model leaves it alone */
+  SIM_FILE_ERROR = 3      /* cannot be read or written */
+};
+
+struct sim_env {
+  void* context;
+  /* A port's link state changed (or sim_publish_states asks): publish it as
+   * "COM<com_index+1>ConnectState", REG_DWORD. May be NULL. */
+  void (*state_changed)(void* context, int com_index, uint32_t state);
+  /* A queued read on device can now be completed with sim_take_read. May be NULL (then the
+   * shell polls sim_read_ready after each model call). */
+  void (*read_ready)(void* context, int device);
+  /* The settings file path as the shell resolved it (from "BTiniPath", "\??\" stripped or
+   * kept as the platform needs), into out (size bytes, terminated). Returns non-zero when a
+   * path is known. Asked at every query. May be NULL (then no findings are written). */
+  int (*settings_path)(void* context, char* out, size_t size);
+  /* Reads the whole file into buf (size bytes); *len receives its length. */
+  int (*read_file)(void* context, const char* path, char* buf, size_t size, size_t* len);
+  /* Replaces the whole file with len bytes of data. */
+  int (*write_file)(void* context, const char* path, const char* data, size_t len);
+};
+
+/* ---- model ------------------------------------------------------------------------- */
+
+enum sim_status {
+  SIM_DONE = 0,        /* request completed (DeviceIoControl succeeds) */
+  SIM_BAD_REQUEST = 1, /* unknown code */
+  SIM_BAD_BUFFER = 2,  /* buffers too small for the request */
+  SIM_NO_DEVICE = 3    /* device number not in the scenario */
+};
+
+enum sim_read_status {
+  SIM_READ_DONE = 0,
+  SIM_READ_PENDING = 1,
+  SIM_READ_NO_DEVICE = 2
+};
+
+/* Indexes into sim_stats.requests. */
+enum sim_request_kind {
+  SIM_REQ_CONNECT = 0, SIM_REQ_RESET, SIM_REQ_QUERY, SIM_REQ_COM_INDEX,
+  SIM_REQ_STOP_MONITOR, SIM_REQ_MONITOR, SIM_REQ_KINDS
+};
+
+struct sim_stats {
+  uint32_t requests[SIM_REQ_KINDS];
+  uint32_t overlaps;          /* requests that arrived while another was in progress */
+  uint32_t settings_writes;   /* findings written */
+  uint32_t settings_failures; /* findings that could not be written (no path, I/O, too big) */
+  uint32_t monitor_dropped;   /* monitor lines that did not fit a device's queue */
+};
+
+struct sim_log_entry {
+  int device;
+  uint32_t code;
+  uint32_t result;      /* the result word (connect/reset/query), else 0 */
+  char text[SIM_LOG_TEXT_SIZE]; /* the command text, cut */
+};
+
+struct sim_printer_state {
+  int in_range;
+  uint32_t attempts;  /* connect attempts so far */
+};
+
+struct sim_device_state {
+  int monitor_on;
+  int reads_pending;   /* reads queued by the shell */
+  int stops;           /* reads to complete with no bytes (0x870) */
+  size_t text_len;
+  char text[SIM_MONITOR_SIZE];
+};
+
+struct sim_port_state {
+  uint32_t link_state;               /* LINK_STATE_NONE, 0 connected, or a flag word */
+  char connected_to[SIM_TEXT_SIZE];  /* printer of a live link, "" when none */
+  struct sim_printer_state printers[SIM_PRINTERS_PER_PORT];
+};
+
+struct sim_model {
+  struct sim_scenario scenario;
+  struct sim_env env;
+  uint64_t start_ms;
+  uint64_t now_ms;
+  int next_event;
+  int in_progress;
+  struct sim_port_state port[SIM_PORT_COUNT];
+  struct sim_device_state device[SIM_DEVICE_COUNT];
+  struct sim_stats stats;
+  uint32_t log_count;                     /* total logged; entry i at log[i % SIM_LOG_SIZE] */
+  struct sim_log_entry log[SIM_LOG_SIZE];
+  char file_in[SIM_FILE_SIZE];            /* working buffers of the settings rewrite */
+  char file_out[SIM_FILE_SIZE];
+};
+
+/* Sets up m from a parsed scenario; every port starts with state LINK_STATE_NONE, every
+ * printer in range, monitoring off. env may be NULL (no callbacks). */
+void sim_init(struct sim_model* m, const struct sim_scenario* s, const struct sim_env* env,
+              uint64_t now_ms);
+
+/* Calls env.state_changed for every port with its current state (at shell start, so that
+ * stale values of an earlier run are replaced). */
+void sim_publish_states(struct sim_model* m);
+
+/* Fires the events whose time has come. */
+void sim_tick(struct sim_model* m, uint64_t now_ms);
+
+/* Scenario queries for the shells. */
+int sim_device_exists(const struct sim_model* m, int device);
+/* The COM index a device serves (0..3), or -1 when it serves none. */
+int sim_device_com_index(const struct sim_model* m, int device);
+/* A serial port exists when its terminal dongle is plugged in. */
+int sim_port_exists(const struct sim_model* m, int com_index);
+uint32_t sim_link_state(const struct sim_model* m, int com_index);
+
+/* The request bracket (see the top of this file). */
+void sim_enter(struct sim_model* m);
+void sim_leave(struct sim_model* m);
+/* How long the request is in progress, per the scenario's "busy" statements. */
+uint32_t sim_busy_ms(const struct sim_model* m, uint32_t code);
+
+/* One control request. in/out as DeviceIoControl gives them (METHOD_BUFFERED: they may be
+ * the same buffer). *returned receives the output byte count (may be NULL). */
+int sim_request(struct sim_model* m, int device, uint32_t code, const void* in,
+                uint32_t in_len, void* out, uint32_t out_len, uint32_t* returned);
+
+/* Reads (see the top of this file). */
+int sim_read(struct sim_model* m, int device, void* buf, uint32_t len, uint32_t* got);
+int sim_read_ready(const struct sim_model* m, int device);
+int sim_take_read(struct sim_model* m, int device, void* buf, uint32_t len, uint32_t* got);
+void sim_cancel_read(struct sim_model* m, int device);
+
+/* The request log, oldest first: entry i of the last min(log_count, SIM_LOG_SIZE). Returns
+ * NULL past the end. */
+const struct sim_log_entry* sim_log_at(const struct sim_model* m, uint32_t i);
+uint32_t sim_log_length(const struct sim_model* m);
+
+/* Small bounded text helpers the shells may use too. */
+size_t sim_strlen(const char* s, size_t max);
+/* Copies src (at most src_len bytes, stopping at NUL) into dst of size bytes; always
+ * terminates; returns the length copied. */
+size_t sim_copy(char* dst, size_t size, const char* src, size_t src_len);
+/* Appends to dst (size bytes, terminated) the text of an unsigned decimal number. */
+size_t sim_append_uint(char* dst, size_t size, uint32_t value);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
