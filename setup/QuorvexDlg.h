@@ -27,9 +27,8 @@
 #include "setup/res/resource.h"
 
 namespace platform {
-class DeviceApi;   // platform/device.h: the serial port probe opens COM ports through it
-class SerialApi;   // comm state and time-outs of an open port (workflows)
-class SoundApi;    // PlaySoundA (monitor)
+class CommApi;   // platform/comm.h: the serial port probe (workflows)
+class SoundApi;  // platform/sound.h: PlaySoundA (monitor)
 }  // namespace platform
 
 // The library's two-text calls, as the program binds them: stdcall on 32-bit Windows.
@@ -56,8 +55,7 @@ struct QuorvexSeams {
   platform::ProcessApi* process = nullptr;
   platform::Clock* clock = nullptr;
   platform::ThreadApi* threads = nullptr;
-  platform::DeviceApi* devices = nullptr;
-  platform::SerialApi* serial = nullptr;
+  platform::CommApi* comm = nullptr;
   platform::SoundApi* sound = nullptr;
 };
 
@@ -78,7 +76,7 @@ struct QuorvexState {
   int32_t& BT_SelPort;                     // lives in settings, which the reader sets
   char szComPort[8] = "COM1";
   char szMsgBuf[kTextSize] = "";
-  void* hComPort = reinterpret_cast<void*>(-1);  // INVALID_HANDLE_VALUE while closed
+  void* hComPort = reinterpret_cast<void*>(-1);  // platform::InvalidComm() while closed
   int32_t bSettingChanged = 0;
   int32_t bQueried = 0;
   int32_t bFirstLoad = 1;
