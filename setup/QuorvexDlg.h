@@ -94,6 +94,10 @@ struct QuorvexState {
   std::atomic<uint32_t> MonitorMsgTail{0};  // next to take (dialog)
   char szMonitorMsg[kTextSize] = "";        // the newest line the dialog took
   bool bMonitorStarted = false;
+  // First character of each port's SelHost (port n in byte n-1), stored by the dialog's
+  // thread after every settings load (PublishSelHostLeads), so that the monitor never reads
+  // a record that a reload is rewriting.
+  std::atomic<uint32_t> SelHostLeads{0};
   platform::ThreadHandle hMonitorThread = nullptr;
 
   QuorvexState() : BT_SelPort(settings.BT_SelPort) {}
@@ -170,6 +174,7 @@ class CQuorvexDlg : public fw::CDialog, public SettingsDialog {
   void StartMonitor();
   void StopMonitor();
   static void MonitorConnectState(void* param);  // param: this dialog
+  void PublishSelHostLeads();  // after every LoadSetting on the dialog's thread
 
   // SettingsDialog.
   void ApplyConnectMode(const char* mode) override;
