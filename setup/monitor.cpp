@@ -1,0 +1,118 @@
+// The connection-state monitor thread and its hand-off to the dialog.
+#include "setup/monitor.h"
+
+#include <cstdio>
+
+#include "platform/driver_requests.h"
+#include "platform/sound.h"
+#include "setup/QuorvexDlg.h"
+
+namespace {
+
+constexpr uint32_t kPollMs = 1000;
+// How long the dialog's tear-down waits for the thread after its own 1200 ms pause. A pass
+// takes far less; the bound only keeps a wedged platform call from hanging the exit.
+constexpr uint32_t kJoinMs = 5000;
+constexpr uint32_t kSoundFlags = platform::kSndAsync | platform::kSndFilename;  // 0x20001
+constexpr const char* kConnectedSound = "ChatWhsp.wav";
+constexpr const char* kDroppedSound = "ChatKick.wav";
+
+// Reads port n's published state. False when the Parameters key can't be opened: the pass
+// then knows nothing new about the port. A value that is missing or can't be read in full
+// counts as "no state".
+bool ReadConnectState(platform::RegistryApi& reg, int n, uint32_t* value) {
+  platform::RegKey key = nullptr;
+  if (reg.OpenKey(platform::HKeyLocalMachine(), SARNO_PARAMETERS_KEY, &key) != platform::kErrorSuccess)
+    return false;
+  char name[256];
+  std::snprintf(name, sizeof name, "COM%dConnectState", n);
+  uint32_t v = LINK_STATE_NONE;
+  uint32_t type = 0;
+  uint32_t cb = sizeof v;
+  if (reg.QueryValue(key, name, &type, &v, &cb) != platform::kErrorSuccess) v = LINK_STATE_NONE;
+  reg.CloseKey(key);
+  *value = v;
+  return true;
+}
+
+}  // namespace
+
+int MonitorQueueRoom(const CQuorvexDlg& dlg) {
+  const QuorvexState& st = dlg.st;
+  uint32_t used = st.MonitorMsgHead.load(std::memory_order_relaxed) -
+                  st.MonitorMsgTail.load(std::memory_order_acquire);
+  return QuorvexState::kMonitorQueue - static_cast<int>(used);
+}
+
+int MonitorPass(CQuorvexDlg& dlg) {
+  QuorvexState& st = dlg.st;
+  const uint32_t leads = st.SelHostLeads.load(std::memory_order_acquire);
+  int changes = 0;
+  for (int n = 1; n <= kPortCount; ++n) {
+    if (static_cast<char>((leads >> (8 * (n - 1))) & 0xFF) != '0') continue;  // no dongle known
+    uint32_t value;
+    if (!ReadConnectState(*dlg.seams.registry, n, &value)) continue;  // keep what we knew
+    if (value == st.ConnectState[n - 1].load(std::memory_order_relaxed)) continue;
+
+    // The dialog takes lines in order with each ThreadMsg. While it is behind by a whole ring
+    // (its thread blocked in a long library call) the change waits for a later pass instead
+    // of overwriting a line not yet shown; the label keeps the old state until then.
+    if (MonitorQueueRoom(dlg) <= 0) continue;
+
+    char msg[100];
+    CQuorvexDlg::FormatLinkResult(value, n, msg, sizeof msg);
+    st.ConnectState[n - 1].store(value, std::memory_order_release);
+    uint32_t head = st.MonitorMsgHead.load(std::memory_order_relaxed);
+    MonitorMessage& slot = st.MonitorMsg[head % QuorvexState::kMonitorQueue];
+    std::snprintf(slot.text, sizeof slot.text, "%s", msg);
+    st.MonitorMsgHead.store(head + 1, std::memory_order_release);
+    dlg.Controls().PostCommand(IDC_THREADMSG);
+    dlg.Controls().PostCommand(IDC_STATE_COM1);
+    ++changes;
+
+    if (st.bPlaySound.load(std::memory_order_relaxed))
+      dlg.seams.sound->Play(value != 0 ? kDroppedSound : kConnectedSound, nullptr, kSoundFlags);
+  }
+  return changes;
+}
+
+void RunMonitor(CQuorvexDlg& dlg) {
+  for (;;) {
+    dlg.seams.clock->Sleep(kPollMs);
+    if (dlg.st.bMonitorStop.load(std::memory_order_acquire)) return;
+    MonitorPass(dlg);
+  }
+}
+
+void CQuorvexDlg::MonitorConnectState(void* param) {
+  CQuorvexDlg* dlg = static_cast<CQuorvexDlg*>(param);
+  platform::ThreadApi* threads = dlg->seams.threads;
+  RunMonitor(*dlg);
+  // Like the framework's thread end: exit code 0, without touching the dialog again.
+  threads->ExitCurrent(0);
+}
+
+void CQuorvexDlg::PublishSelHostLeads() {
+  uint32_t leads = 0;
+  for (int n = 0; n < kPortCount; ++n)
+    leads |= static_cast<uint32_t>(static_cast<unsigned char>(st.settings.Port[n].SelHost[0])) << (8 * n);
+  st.SelHostLeads.store(leads, std::memory_order_release);
+}
+
+void CQuorvexDlg::StartMonitor() {
+  if (st.bMonitorStarted) return;
+  PublishSelHostLeads();
+  st.bMonitorStop.store(0, std::memory_order_release);
+  st.hMonitorThread = seams.threads->Start(&CQuorvexDlg::MonitorConnectState, this);
+  st.bMonitorStarted = st.hMonitorThread != nullptr;
+}
+
+void CQuorvexDlg::StopMonitor() {
+  st.bMonitorStop.store(1, std::memory_order_release);
+  if (!st.hMonitorThread) return;
+  // The thread ends at the end of its current sleep; waiting for it here means it can no
+  // longer post to the window or read the dialog once the tear-down goes on.
+  seams.threads->Join(st.hMonitorThread, kJoinMs);
+  seams.threads->Release(st.hMonitorThread);
+  st.hMonitorThread = nullptr;
+}

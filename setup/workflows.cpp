@@ -1,0 +1,217 @@
+// The two things a user does with the program: query the printers in range of a port's
+// terminal dongle, and connect every port to the printer bound to it. Both first probe the
+// selected serial port to learn whether it can be opened at all, then hand the work to the
+// library and reload the settings file, where the findings arrive.
+#include <cstdio>
+#include <cstring>
+
+#include "platform/comm.h"
+#include "setup/QuorvexDlg.h"
+
+namespace {
+
+constexpr const char* kQueryOpenFailed =
+    "3 FAILED to open COM: No BT_Host or port already opened by other program";
+constexpr const char* kConnectOpenFailed =
+    "1 FAILED to open COM: No BT_Host or port already opened by other program";
+constexpr const char* kPortOpenFailed =
+    "2 FAILED to open COM%d: No BT_Host or port already opened by other program";
+// Shown when the library is not loaded and a workflow would need it: the same words the
+// start-up uses, so the user recognises the cause.
+constexpr const char* kNoLibrary = "Mendalix.dll  not found";
+constexpr const char* kNone = "NONE";
+
+constexpr uint32_t kProbeBaudRate = 38400;
+constexpr uint32_t kProbeReadTotalMs = 6000;
+constexpr uint32_t kProbeWriteTotalMs = 1000;
+
+bool IsNone(const char* text) { return std::strcmp(text, kNone) == 0; }
+
+}  // namespace
+
+void CQuorvexDlg::SetComTimeouts(void* port, uint32_t readTotalTimeoutConstant) {
+  platform::CommTimeouts t;
+  if (!seams.comm->GetTimeouts(port, &t)) return;
+  t.ReadIntervalTimeout = 0;
+  t.ReadTotalTimeoutMultiplier = 0;
+  t.ReadTotalTimeoutConstant = readTotalTimeoutConstant;
+  t.WriteTotalTimeoutMultiplier = 0;
+  t.WriteTotalTimeoutConstant = kProbeWriteTotalMs;
+  seams.comm->SetTimeouts(port, t);
+}
+
+int CQuorvexDlg::OnOpencom() {
+  if (st.hComPort != platform::InvalidComm()) return 1;
+  MakeComPortName();
+  st.hComPort = seams.comm->Open(st.szComPort);
+  if (st.hComPort == platform::InvalidComm()) return 0;
+
+  // Only what was read goes back, changed in the five line settings; a block that could
+  // not be read is not written.
+  platform::CommState dcb;
+  if (seams.comm->GetState(st.hComPort, &dcb)) {
+    dcb.BaudRate = kProbeBaudRate;
+    dcb.ByteSize = 8;
+    dcb.Parity = platform::kNoParity;
+    dcb.StopBits = platform::kOneStopBit;
+    dcb.fRtsControl = platform::kRtsControlEnable;
+    seams.comm->SetState(st.hComPort, dcb);
+  }
+  SetComTimeouts(st.hComPort, kProbeReadTotalMs);
+  return 1;
+}
+
+void CQuorvexDlg::OnClosecom() {
+  if (st.hComPort == platform::InvalidComm()) return;
+  seams.comm->Close(st.hComPort);
+  st.hComPort = platform::InvalidComm();
+}
+
+void CQuorvexDlg::OnQuery() {
+  if (st.hComPort == platform::InvalidComm() && !OnOpencom()) {
+    MessageBox(kQueryOpenFailed);
+    return;
+  }
+  OnClosecom();  // the port is never held across a library call
+
+  if (!st.BT_OnQuery) {
+    // Without the library nothing was asked, so the file holds no new findings: say why and
+    // leave the settings (and any unsaved choice) as they are.
+    AddStatusLine(kNoLibrary);
+    MessageBox(kNoLibrary);
+    return;
+  }
+
+  EnableMainButtons(false);
+  Controls().SetText(IDC_QUERY, "Waiting....");
+  const int32_t queried = st.BT_SelPort;
+  st.bQueried = 1;
+  MakeComPortName();
+
+  const uint32_t status = static_cast<uint32_t>(st.BT_OnQuery(st.szComPort, kNone));
+  if (status == 0) {
+    FormatLinkResult(0, st.BT_SelPort + 1, st.szMsgBuf, sizeof st.szMsgBuf);
+    AddStatusLine(st.szMsgBuf);
+    MessageBox(st.szMsgBuf);
+  }
+
+  // The driver has written what it found into the port's block of the settings file; the
+  // reload is the only way it reaches the dialog. The reload also takes the file's
+  // BT_SelPort, but the dialog stays on the port it queried.
+  ReloadSettings();
+  PublishSelHostLeads();
+  st.BT_SelPort = queried;
+  MakeComPortName();
+
+  const PortSetting& port = st.settings.Port[st.BT_SelPort];
+  if (status & 0x10) {
+    std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, "COM%d: Terminal Dongle Failed....",
+                  st.BT_SelPort + 1);
+    MessageBox(st.szMsgBuf);
+  } else if (!IsNone(port.QueryPrt[0])) {
+    std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, "Query:  %s Found printer", st.szComPort);
+    AddStatusLine(st.szMsgBuf);
+  } else {
+    std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, "Query:  %s No Printer", st.szComPort);
+    AddStatusLine(st.szMsgBuf);
+    MessageBox("OnQuery:  No Printer !! ");
+  }
+
+  Controls().SetText(IDC_QUERY, "Query Printer");
+  ShowPortSetting();
+  EnableMainButtons(true);
+}
+
+void CQuorvexDlg::OnConnectPrinter() {
+  EnableMainButtons(false);
+  OnAuto();
+  EnableMainButtons(true);
+}
+
+void CQuorvexDlg::OnAuto() {
+  Controls().CheckRadioButton(IDC_AUTO, IDC_MANUAL, IDC_AUTO);
+  if (st.bFirstLoad) {
+    // The first Auto after start-up only applies the mode; the program never connects on
+    // its own.
+    st.bFirstLoad = 0;
+    return;
+  }
+  AutoConnect();
+}
+
+void CQuorvexDlg::AutoConnect() {
+  if (st.hComPort == platform::InvalidComm() && !OnOpencom()) {
+    MessageBox(kConnectOpenFailed);
+    return;
+  }
+  OnClosecom();
+
+  if (st.bSettingChanged) {
+    st.bSettingChanged = 0;
+    OnSaveSetting();  // also takes the printer list's selection as the port's Selprt
+  }
+
+  // Two ports bound to one printer would fight over its link: refuse before connecting any.
+  char pinBuf[kTextSize];
+  for (int i = 0; i < kPortCount; ++i) {
+    CopyField(pinBuf, st.settings.Port[i].Selprt);
+    if (i == kPortCount - 1 || IsNone(pinBuf)) continue;
+    for (int j = i + 1; j < kPortCount; ++j) {
+      if (std::strcmp(pinBuf, st.settings.Port[j].Selprt) != 0) continue;
+      std::snprintf(pinBuf, sizeof pinBuf, "Error:  COM%d, COM%d  select the same printer\n",
+                    i + 1, j + 1);
+      AddStatusLine(pinBuf);
+      MessageBox(pinBuf);
+      return;
+    }
+  }
+
+  if (!st.BT_OnConnect) {
+    AddStatusLine(kNoLibrary);
+    MessageBox(kNoLibrary);
+    return;
+  }
+
+  EnableMainButtons(false);
+  for (int n = 1; n <= kPortCount; ++n) {
+    std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, "init COM%d", n);
+    AddStatusLine(st.szMsgBuf);
+    // The port comes from the loop, not from the port box, so a choice made while a box of
+    // an earlier port was open does not redirect the run.
+    st.BT_SelPort = n - 1;
+    MakeComPortName();
+    Controls().CbSetCurSel(IDC_COMPORT, n - 1);
+
+    const PortSetting& port = st.settings.Port[n - 1];
+    if (!IsNone(port.Selprt)) {
+      OnSelchangeComPort();
+      if (!OnOpencom()) {
+        std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, kPortOpenFailed, n);
+        MessageBox(st.szMsgBuf);
+        continue;
+      }
+      OnClosecom();
+      CopyField(pinBuf, port.Selprt);
+      MakeComPortName();
+      const uint32_t status = static_cast<uint32_t>(st.BT_OnConnect(st.szComPort, pinBuf));
+      std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, "COM%d: connect printer: %s", n, pinBuf);
+      AddStatusLine(st.szMsgBuf);
+      FormatLinkResult(status, n, st.szMsgBuf, sizeof st.szMsgBuf);
+      AddStatusLine(st.szMsgBuf);
+      if (status != 0) MessageBox(st.szMsgBuf);
+    } else if (!IsNone(port.QueryPrt[0])) {
+      // Printers were found but none is bound: drop whatever link the port still has.
+      MakeComPortName();
+      st.BT_OnConnect(st.szComPort, kNone);
+      AddStatusLine("  Disconnect Printer");
+    } else {
+      AddStatusLine("  No Printer");
+    }
+  }
+  AddStatusLine("Auto Connect Completed.");
+
+  ReloadSettings();  // the dialog ends on the port the file names
+  PublishSelHostLeads();
+  ShowPortSetting();
+  EnableMainButtons(true);
+}
