@@ -1,0 +1,113 @@
+#include "library/exported_calls.h"
+
+#include <cstring>
+
+#include "library/command_steps.h"
+
+namespace {
+
+// Narrows a BSTR by its low bytes up to the first NUL unit, cut to what fits.
+void NarrowBstr(char (&out)[kTextSize], const uint16_t* bstr) {
+  size_t n = 0;
+  if (bstr) {
+    for (; n < kTextSize - 1 && bstr[n] != 0; ++n) out[n] = static_cast<char>(bstr[n] & 0xFF);
+  }
+  out[n] = '\0';
+}
+
+// Takes one argument as text. A null pointer, a null BSTR or, for the second argument of
+// the VARIANT form, a VARIANT that holds no BSTR reads as the empty text; a text of 256
+// characters or more is cut to 255.
+void TakeText(char (&out)[kTextSize], const void* arg, bool variantForm) {
+  if (!arg) {
+    out[0] = '\0';
+  } else if (variantForm) {
+    const TextVariant* v = static_cast<const TextVariant*>(arg);
+    NarrowBstr(out, v->vt == kVtBstr ? v->bstrVal : nullptr);
+  } else {
+    CopyField(out, static_cast<const char*>(arg));
+  }
+}
+
+bool IsVariant(const void* port) {
+  return port && static_cast<const TextVariant*>(port)->vt == kVtBstr;
+}
+
+// The port is the digit at index 3 ("COM1", "COM1:"); anything else names no port.
+int PortIndex(const char* portText) {
+  if (strnlen(portText, 4) < 4) return -1;
+  char digit = portText[3];
+  if (digit < '1' || digit > '0' + kPortCount) return -1;
+  return digit - '1';
+}
+
+}  // namespace
+
+int32_t BT_ChkInputParam(MendalixState& st, const void* port, const void* text) {
+  st.CallLock.Acquire();
+  st.DllEntered = 1;
+
+  bool variantForm = IsVariant(port);
+  TakeText(st.PortText, port, variantForm);
+  TakeText(st.m_sPrt, text, variantForm);
+
+  int index = PortIndex(st.PortText);
+  if (index < 0) return kNoDriver;
+  st.settings.BT_SelPort = index;
+
+  if (st.ComPortMapName[index][0] == '\0') {
+    PortSetting& p = st.settings.Port[index];
+    CopyField(p.SelHost, "NONE");
+    CopyField(p.Selprt, "NONE");
+    CopyField(p.QueryPrt[0], "NONE");
+    CopyField(p.HostVrsn, "NONE");
+    OnSaveSetting(st.settings, st.szIniName);
+    LoadSetting(st.settings, st.szIniName);
+    return kNoDriver;
+  }
+  st.hCtrlDevice = st.ComPortMapHandle[index];
+  return 0;
+}
+
+void EndCall(MendalixState& st) {
+  st.DllEntered = 0;
+  st.CallLock.Release();
+}
+
+int32_t CallQuery(MendalixState& st, const void* port, const void* text) {
+  int32_t r = BT_ChkInputParam(st, port, text);
+  if (r == 0) r = static_cast<int32_t>(QueryStep(st));
+  EndCall(st);
+  return r;
+}
+
+int32_t CallConnect(MendalixState& st, const void* port, const void* text) {
+  int32_t r = BT_ChkInputParam(st, port, text);
+  if (r == 0) {
+    st.clock.Sleep(kConnectPauseMs);
+    uint32_t word = ConnectStep(st);
+    if (strcmp(st.m_sPrt, "NULL") != 0 && word != 0) {
+      st.clock.Sleep(kConnectPauseMs);
+      word = ConnectStep(st);
+    }
+    r = static_cast<int32_t>(word);
+  }
+  EndCall(st);
+  return r;
+}
+
+int32_t CallMonitor(MendalixState& st, const void* port, const void* text) {
+  int32_t r = BT_ChkInputParam(st, port, text);
+  if (r == 0) r = MonitorStep(st);
+  EndCall(st);
+  return r;
+}
+
+int32_t CallReset(MendalixState& st, const void* port, const void* text) {
+  int32_t r = BT_ChkInputParam(st, port, text);
+  if (r == 0) r = static_cast<int32_t>(ResetStep(st));
+  EndCall(st);
+  return r;
+}
+
+int32_t CallLong(const int32_t*) { return 3; }

@@ -1,0 +1,37 @@
+// The exported calls as plain functions over one state: the argument check and the five
+// calls. The exports themselves (exports.cpp) only bind these to the process's state.
+#pragma once
+#include <cstdint>
+
+#include "library/mendalix_state.h"
+
+constexpr uint16_t kVtBstr = 8;   // VT_BSTR
+
+// An automation VARIANT as the calls read it: the type at offset 0, the BSTR at offset 8,
+// 16 bytes in all on the 32-bit target.
+struct TextVariant {
+  uint16_t vt;
+  uint16_t reserved1, reserved2, reserved3;
+  union {
+    const uint16_t* bstrVal;
+    unsigned char pad[8];
+  };
+};
+static_assert(sizeof(void*) != 4 || sizeof(TextVariant) == 16, "VARIANT layout");
+
+// Result of a call whose port has no control device, or whose port text names no port.
+constexpr int32_t kNoDriver = 2;
+
+// Waits for the running call to return, takes both texts (narrow or VARIANT form, decided on
+// the port argument), selects the port and its device. Returns 0, or 2 for a port without a
+// control device (that port's settings are reset and the file rewritten and reread) or for
+// a port text naming no port (nothing else changes). DllEntered is set either way; the
+// caller ends the call with EndCall.
+int32_t BT_ChkInputParam(MendalixState& st, const void* port, const void* text);
+void EndCall(MendalixState& st);
+
+int32_t CallQuery(MendalixState& st, const void* port, const void* text);
+int32_t CallConnect(MendalixState& st, const void* port, const void* text);
+int32_t CallMonitor(MendalixState& st, const void* port, const void* text);
+int32_t CallReset(MendalixState& st, const void* port, const void* text);
+int32_t CallLong(const int32_t* value);

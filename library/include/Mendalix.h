@@ -1,0 +1,73 @@
+/* Mendalix.dll, the wireless printer library: the calls an application makes.
+ *
+ * Load it by name ("Mendalix.dll") or link its import library. Every call returns a 32-bit
+ * signed result and runs one at a time: a call made while another runs waits for it.
+ * The port argument is a text "COM1" to "COM4" (the digit at index 3 counts, so "COM1:" is
+ * COM1); the second argument is a printer address, "NONE", or a monitor command. Both are
+ * NUL-terminated 8-bit texts, or both point to automation VARIANTs holding a BSTR (decided
+ * on the port argument's type field being VT_BSTR). Texts longer than 255 characters are
+ * cut to 255. */
+#ifndef MENDALIX_H
+#define MENDALIX_H
+
+#ifdef _WIN32
+#define MENDALIX_API __stdcall
+#else
+#define MENDALIX_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Ordinals of the exports (5 to 9 are not used). */
+#define MENDALIX_ORDINAL_BT_ONQUERY   1
+#define MENDALIX_ORDINAL_BT_ONCONNECT 2
+#define MENDALIX_ORDINAL_BT_ONMONITOR 3
+#define MENDALIX_ORDINAL_BT_ONRESET   4
+#define MENDALIX_ORDINAL_BT_LONG      10
+
+/* Result of BT_OnQuery, BT_OnConnect and BT_OnReset: 0, or a combination of these link
+ * status flags from the driver (any other non-zero word is an unlisted failure). */
+#define MENDALIX_LINK_OK                    0x000 /* success / connected */
+#define MENDALIX_LINK_NO_DRIVER             0x002 /* the port has no control device: no driver installed
+                                                     (also a port text naming no port COM1-COM4) */
+#define MENDALIX_LINK_DISCONNECTED          0x004 /* disconnected */
+#define MENDALIX_LINK_HOST_DONGLE_FAILED    0x010 /* the terminal's dongle failed */
+#define MENDALIX_LINK_PRINTER_CONN_FAILED   0x020 /* connection to the printer's dongle failed */
+#define MENDALIX_LINK_ANSWER_BACK_FAILED    0x040 /* the printer did not answer back */
+#define MENDALIX_LINK_MAINBOARD_UNSUPPORTED 0x100 /* main board not supported */
+
+/* Asks the port's terminal dongle for the printers in range; the driver writes them into
+ * the port's block of Quorvex.ini. text is usually "NONE". */
+int MENDALIX_API BT_OnQuery(const void* port, const void* text);
+/* Connects the port to the printer address (after 300 ms; once more 300 ms later when the
+ * first attempt fails). The text "NULL" makes exactly one attempt. */
+int MENDALIX_API BT_OnConnect(const void* port, const void* address);
+/* A command containing "MON_ON" starts link monitoring, any other stops it. Returns 2 for
+ * a port without a control device, otherwise non-zero when the driver took the command. */
+int MENDALIX_API BT_OnMonitor(const void* port, const void* command);
+/* Resets the port's link. */
+int MENDALIX_API BT_OnReset(const void* port, const void* text);
+/* Returns 3, whatever value points to. */
+int MENDALIX_API BT_long(int* value);
+
+typedef int(MENDALIX_API* BT_OnQuery_t)(const void*, const void*);
+typedef int(MENDALIX_API* BT_OnConnect_t)(const void*, const void*);
+typedef int(MENDALIX_API* BT_OnMonitor_t)(const void*, const void*);
+typedef int(MENDALIX_API* BT_OnReset_t)(const void*, const void*);
+typedef int(MENDALIX_API* BT_long_t)(int*);
+
+#ifndef _WIN32
+/* Host build only: serve the library's devices from deviceApi (a platform::DeviceApi*)
+ * instead of the host's none. Takes effect when called before the first call; returns 1
+ * then, 0 when too late. The same is reached without code by setting MENDALIX_DEVICES to a
+ * shared object that exports "void* MendalixDeviceApi(void)". */
+int MendalixHostUseDevices(void* deviceApi);
+#endif
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

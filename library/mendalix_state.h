@@ -1,0 +1,60 @@
+// Everything the printer link library keeps between calls, in one object per process.
+//
+// The names are the library's own (hCtrlDevice, ComPortMapName, m_sPrt, DllEntered, ...).
+// The platform is reached only through the three injected seams, so tests build as many
+// states as they like over a stand-in driver and a virtual clock.
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+#include "platform/clock.h"
+#include "platform/device.h"
+#include "platform/thread.h"
+#include "settings/settings.h"
+
+constexpr int kDeviceNameSize = 20;   // "\\.\Sarno0" and its kin
+constexpr int kTextSize = 256;        // command and port texts: 255 + NUL
+constexpr int kPathSize = 256;
+
+// Fixed pauses of the library, in milliseconds.
+constexpr uint32_t kConnectPauseMs = 300;    // before and between connect attempts
+constexpr uint32_t kMonitorPollMs = 200;     // monitor stop's look at ReadPending
+constexpr uint32_t kMonitorStopLimitMs = 2000;  // the monitor stop waits no longer than this
+constexpr uint32_t kReadRetryPauseMs = 200;  // after a failed monitor read
+constexpr uint32_t kUnloadWaitMs = 2000;     // shutdown's wait after setting StopThread
+constexpr uint32_t kUnloadPollMs = 10;       // shutdown's look at the reader, once told to end
+constexpr uint32_t kUnloadReaderLimitMs = 2000;
+
+struct MendalixState {
+  MendalixState(platform::DeviceApi& devices, platform::Clock& clock, platform::ThreadApi& threads)
+      : dev(devices), clock(clock), threads(threads) {}
+  MendalixState(const MendalixState&) = delete;
+  MendalixState& operator=(const MendalixState&) = delete;
+
+  platform::DeviceApi& dev;
+  platform::Clock& clock;
+  platform::ThreadApi& threads;
+
+  platform::DeviceHandle hCtrlDevice = platform::InvalidDevice();  // target of the next request
+  char ComPortMapName[kPortCount][kDeviceNameSize] = {};  // per COM index; empty = no device
+  platform::DeviceHandle ComPortMapHandle[kPortCount] = {};  // per COM index; null = none
+
+  // Monitor flags, shared with the reader thread; each has one writer.
+  std::atomic<int32_t> StopThread{0};    // set to end the reader
+  std::atomic<int32_t> ReadPending{0};   // 1 while the reader is inside its read
+  // 1 from the reader's start until its very last act before it ends itself, so that the
+  // shutdown can see it has left without waiting on the thread (not allowed at unload).
+  std::atomic<int32_t> ReaderRunning{0};
+  platform::DeviceHandle ReaderDevice = nullptr;   // the device the reader reads
+
+  char m_sPrt[kTextSize] = {};           // command buffer: the text of the current call
+  char PortText[kTextSize] = {};         // the port argument of the current call, as text
+
+  // 1 while an exported call runs (observable busy flag); CallLock makes the look and the
+  // setting one step and lets a waiting call start as soon as the running one returns.
+  std::atomic<int32_t> DllEntered{0};
+  platform::Lock CallLock;
+
+  Settings settings;
+  char szIniName[kPathSize] = {};        // the settings file, by bare name: "Quorvex.ini"
+};
