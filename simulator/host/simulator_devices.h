@@ -1,0 +1,92 @@
+// The simulated driver on the host: the control devices "\\.\Sarno<n>" of a scenario, served
+// by the portable model, and the serial ports COM1..COM4 that its terminal dongles provide.
+//
+// Connection states go to the registry as the driver publishes them (HKLM, the driver's
+// Parameters key, "COM<n>ConnectState", REG_DWORD); the settings file path comes from its
+// "BTiniPath" value ("\??\" stripped). Time comes from a platform::Clock; timed events fire
+// whenever the devices are used, while a read is blocked, and on Tick().
+//
+// Thread safe: a reader thread may sit in Read while another thread sends requests.
+#pragma once
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/device.h"
+#include "platform/registry.h"
+#include "simulator/model/sim_model.h"
+
+namespace simulator {
+
+// Parses scenario text; on failure returns false with "line N: why" in *error.
+bool ParseScenario(const std::string& text, sim_scenario* out, std::string* error);
+// Reads and parses a scenario file.
+bool LoadScenarioFile(const std::string& path, sim_scenario* out, std::string* error);
+
+class SimulatorDevices : public platform::DeviceApi {
+ public:
+  SimulatorDevices(const sim_scenario& scenario, platform::RegistryApi& registry,
+                   platform::Clock& clock);
+  ~SimulatorDevices() override;
+  SimulatorDevices(const SimulatorDevices&) = delete;
+  SimulatorDevices& operator=(const SimulatorDevices&) = delete;
+
+  // DeviceApi
+  platform::DeviceHandle Open(const char* name) override;
+  int Control(platform::DeviceHandle h, uint32_t code, const void* in, uint32_t inLen,
+              void* out, uint32_t outLen, uint32_t* returned) override;
+  int Read(platform::DeviceHandle h, void* buf, uint32_t len, uint32_t* got) override;
+  void Close(platform::DeviceHandle h) override;
+
+  // The serial port of COM index 0..3: exists when its terminal dongle is plugged in and
+  // admits one opener at a time.
+  bool OpenSerialPort(int comIndex);
+  void CloseSerialPort(int comIndex);
+  bool SerialPortOpen(int comIndex);
+
+  // Fires the events whose time has come by the clock.
+  void Tick();
+
+  // A Read with nothing to return fails after this much real time (default 30 s), so that a
+  // lost stop request shows as a failed read rather than a hung test.
+  void SetReadSafetyMs(uint32_t ms);
+
+  // What the model saw, for tests.
+  uint32_t LinkState(int comIndex);
+  sim_stats Stats();
+  std::vector<sim_log_entry> Log();
+  int ReadsPending(int device);   // reads blocked in Read right now
+  int OpenHandles();
+
+ private:
+  struct Handle {
+    int device;
+    bool open;
+    int readers;  // threads inside Read on this handle
+  };
+
+  static void OnStateChanged(void* ctx, int comIndex, uint32_t state);
+  static void OnReadReady(void* ctx, int device);
+  static int OnSettingsPath(void* ctx, char* out, size_t size);
+  static int OnReadFile(void* ctx, const char* path, char* buf, size_t size, size_t* len);
+  static int OnWriteFile(void* ctx, const char* path, const char* data, size_t len);
+
+  Handle* Find(platform::DeviceHandle h);  // under mu_
+  void TickLocked();
+
+  platform::RegistryApi& registry_;
+  platform::Clock& clock_;
+  std::mutex mu_;
+  std::condition_variable readable_;
+  sim_model model_;  // large (the settings buffers): lives inside this object
+  std::map<uintptr_t, Handle> handles_;
+  uintptr_t nextHandle_ = 0x5A10;
+  bool serialOpen_[SIM_PORT_COUNT] = {};
+  uint32_t readSafetyMs_ = 30000;
+};
+
+}  // namespace simulator

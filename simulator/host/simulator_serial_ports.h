@@ -1,0 +1,36 @@
+// The serial ports COM1..COM4 of the simulated driver as the setup program opens them: a
+// port exists when the scenario plugs a terminal dongle into it, and admits one opener.
+// Line settings and time-outs are kept per port as written, so a test can read them back.
+#pragma once
+#include <mutex>
+
+#include "platform/comm.h"
+#include "simulator/host/simulator_devices.h"
+
+namespace simulator {
+
+class SimulatorSerialPorts : public platform::CommApi {
+ public:
+  explicit SimulatorSerialPorts(SimulatorDevices& devices) : devices_(devices) {}
+
+  platform::CommHandle Open(const char* name) override;
+  int GetState(platform::CommHandle h, platform::CommState* state) override;
+  int SetState(platform::CommHandle h, const platform::CommState& state) override;
+  int GetTimeouts(platform::CommHandle h, platform::CommTimeouts* timeouts) override;
+  int SetTimeouts(platform::CommHandle h, const platform::CommTimeouts& timeouts) override;
+  void Close(platform::CommHandle h) override;
+
+  // What was last written to the port (index 0..3).
+  platform::CommState State(int comIndex);
+  platform::CommTimeouts Timeouts(int comIndex);
+
+ private:
+  int IndexOf(platform::CommHandle h);  // -1 for a handle that is not open
+
+  SimulatorDevices& devices_;
+  std::mutex mu_;
+  platform::CommState state_[SIM_PORT_COUNT];
+  platform::CommTimeouts timeouts_[SIM_PORT_COUNT];
+};
+
+}  // namespace simulator
