@@ -40,12 +40,12 @@ class TextOut {
 
 // A value as the file must hold it: one token, never empty. Memory may hold what the reader
 // never gives (an empty field, a blank, no terminator within the field); the file gets the
-// text up to the first white space, and "NONE" for nothing, so that it reads back in step.
+// text up to the first white space (at most what the field holds with its terminator), and "NONE" for nothing, so that it reads back in step.
 struct Token {
   char text[kFieldSize];
   Token(const char* field, size_t size) {
     size_t n = 0;
-    while (n < size && n + 1 < sizeof text && field[n] != '\0' &&
+    while (n + 1 < size && n + 1 < sizeof text && field[n] != '\0' &&
            !settings_text::IsSpace(static_cast<unsigned char>(field[n]))) {
       text[n] = field[n];
       ++n;

@@ -1,0 +1,155 @@
+// Writing the settings file: the exact bytes both deliverables put on disk, what the setup
+// program's dialog adds, and what reaches the file when memory holds something odd.
+#include <string>
+
+#include "settings/settings_buffer.h"
+#include "settings_test_support.h"
+
+namespace settings_test {
+namespace {
+
+TEST(OnSaveSetting, AFullFileReadAndSavedByTheLibraryComesBackByteForByte) {
+  ScratchDir dir;
+  Settings s;
+  ASSERT_TRUE(LoadSetting(s, DataFile("golden/seven_printers.ini").c_str()));
+  ASSERT_TRUE(OnSaveSetting(s, dir.File("Quorvex.ini").c_str()));
+  EXPECT_EQ(ReadBytes(dir.File("Quorvex.ini")), ReadBytes(DataFile("golden/seven_printers.ini")));
+  EXPECT_FALSE(Exists(dir.File("Quorvex.ini.tmp")));
+}
+
+TEST(OnSaveSetting, StartingWithoutAFileTheLibraryWritesTheDefaults) {
+  ScratchDir dir;
+  const std::string path = dir.File("Quorvex.ini");
+  Settings s;
+  EXPECT_FALSE(LoadSetting(s, path.c_str()));
+  ASSERT_TRUE(OnSaveSetting(s, path.c_str()));
+  EXPECT_EQ(ReadBytes(path), ReadBytes(DataFile("golden/defaults.ini")));
+
+  // The library writes and reads back at once; the second round changes nothing.
+  ASSERT_TRUE(LoadSetting(s, path.c_str()));
+  ASSERT_TRUE(OnSaveSetting(s, path.c_str()));
+  EXPECT_EQ(ReadBytes(path), ReadBytes(DataFile("golden/defaults.ini")));
+}
+
+// The program saves in Manual mode; a process with the library loaded then finds a port
+// without a control device and rewrites the file: the mode becomes "AUTO" and the reserve
+// values someone left in the file are written as "NONE".
+TEST(OnSaveSetting, TheLibraryRewritesAProgramsManualFileAsAuto) {
+  ScratchDir dir;
+  const std::string path = dir.File("Quorvex.ini");
+
+  Settings program;
+  FakeDialog dialog;
+  ASSERT_TRUE(LoadSetting(program, DataFile("golden/reserve_values.ini").c_str(), &dialog));
+  dialog.auto_selected = false;
+  dialog.selected_printer = "00:12:6F:00:D0:02";
+  ASSERT_TRUE(OnSaveSetting(program, path.c_str(), &dialog));
+  EXPECT_EQ(ReadBytes(path), ReadBytes(DataFile("golden/program_manual.ini")));
+  EXPECT_EQ(dialog.save_failures, 0);
+
+  Settings library;
+  ASSERT_TRUE(LoadSetting(library, path.c_str()));
+  ASSERT_TRUE(OnSaveSetting(library, path.c_str()));
+  EXPECT_EQ(ReadBytes(path), ReadBytes(DataFile("golden/library_rewrite.ini")));
+}
+
+TEST(OnSaveSetting, TheProgramWritesItsListSelectionIntoTheSelectedPortOnly) {
+  Settings s;
+  ASSERT_TRUE(LoadSetting(s, DataFile("golden/seven_printers.ini").c_str()));
+  s.BT_SelPort = 3;
+  FakeDialog dialog;
+  dialog.selected_printer = "00:12:6F:00:C0:02";
+  dialog.auto_selected = true;
+
+  std::string bytes = Format(s, &dialog);
+  EXPECT_EQ(dialog.printer_asks, 1);
+  EXPECT_STREQ(s.Port[3].Selprt, "00:12:6F:00:C0:02");
+  EXPECT_STREQ(s.Port[0].Selprt, "00:12:6F:00:B0:01");
+  EXPECT_STREQ(s.Port[2].Selprt, "NONE");
+  EXPECT_NE(bytes.find("BT_Port: COM4\r\n\t BT_SelHost:  00:12:6F:07:08:09\r\n"
+                       "\t BT_Selprt:   00:12:6F:00:C0:02\r\n"),
+            std::string::npos);
+  EXPECT_EQ(bytes.compare(0, 18, "BT_SelPort: COM4\r\n"), 0);
+  EXPECT_NE(bytes.find("\r\nBT_Connect: AUTO\r\n"), std::string::npos);
+
+  // Nothing selected in the list: the port's binding is dropped.
+  dialog.selected_printer = "NONE";
+  dialog.auto_selected = false;
+  bytes = Format(s, &dialog);
+  EXPECT_STREQ(s.Port[3].Selprt, "NONE");
+  EXPECT_NE(bytes.find("\r\nBT_Connect: MANUAL\r\n"), std::string::npos);
+}
+
+TEST(OnSaveSetting, TheProgramIsToldWhenTheFileCannotBeWritten) {
+  ScratchDir dir;
+  const std::string path = dir.File("no_such_folder/Quorvex.ini");
+  Settings s;
+  FakeDialog dialog;
+  EXPECT_FALSE(OnSaveSetting(s, path.c_str(), &dialog));
+  EXPECT_EQ(dialog.save_failures, 1);
+  EXPECT_FALSE(OnSaveSetting(s, path.c_str()));  // the library only returns false
+  EXPECT_FALSE(OnSaveSetting(s, nullptr, &dialog));
+  EXPECT_EQ(dialog.save_failures, 2);
+}
+
+TEST(OnSaveSetting, ASelectedPortOutOfRangeIsWrittenAsCom1AndTouchesNoBlock) {
+  for (int bad : {-1, 4, 1000000}) {
+    Settings s;
+    ASSERT_TRUE(LoadSetting(s, DataFile("golden/seven_printers.ini").c_str()));
+    s.BT_SelPort = bad;
+    FakeDialog dialog;
+    dialog.selected_printer = "00:12:6F:EE:EE:EE";
+    std::string bytes = Format(s, &dialog);
+    EXPECT_EQ(bytes.compare(0, 18, "BT_SelPort: COM1\r\n"), 0) << bad;
+    EXPECT_EQ(dialog.printer_asks, 0) << bad;
+    EXPECT_EQ(bytes.find("EE:EE:EE"), std::string::npos) << bad;
+  }
+}
+
+// Memory the reader never fills this way (a caller's own texts, an unread record) must
+// still give a file whose every value is one token that reads back in step.
+TEST(OnSaveSetting, OddTextsInMemoryStillGiveAFileThatReadsBackInStep) {
+  Settings s;  // never read: every field empty
+  std::memset(s.Port[0].SelHost, 'Z', kFieldSize);  // no terminator inside the field
+  CopyField(s.Port[1].HostVrsn, "BTH v2.40");       // a blank inside
+  std::memset(s.BT_Baudrate, '9', kBaudSize);
+
+  std::string bytes = Format(s);
+  EXPECT_NE(bytes.find("\t BT_SelHost:  " + std::string(39, 'Z') + "\r\n"), std::string::npos);
+  EXPECT_NE(bytes.find("\t BT_HostVrsn: BTH\r\n"), std::string::npos);
+  EXPECT_NE(bytes.find("BT_Baudrate: " + std::string(15, '9') + "\r\n"), std::string::npos);
+  EXPECT_NE(bytes.find("BT_Port: COM3\r\n\t BT_SelHost:  NONE\r\n\t BT_Selprt:   NONE\r\n"
+                       "\t BT_QueryPrt: NONE\r\n\t BT_HostVrsn: NONE\r\n"),
+            std::string::npos);
+
+  Settings back;
+  LoadSettingFromBuffer(back, bytes.data(), bytes.size());
+  EXPECT_EQ(Format(back), bytes);
+  EXPECT_EQ(back.Port[2].QueryPrtCount, 0);
+}
+
+TEST(FormatSettings, ABufferTooSmallGivesNothing) {
+  Settings s;
+  std::string full = Format(s);
+  ASSERT_GT(full.size(), 0u);
+  char small[64];
+  EXPECT_EQ(FormatSettings(s, nullptr, small, sizeof small), 0u);
+  std::vector<char> exact(full.size() + 1);
+  EXPECT_EQ(FormatSettings(s, nullptr, exact.data(), exact.size()), full.size());
+}
+
+TEST(CopyField, CutsToTheFieldAndAlwaysTerminates) {
+  char field[8];
+  std::memset(field, 'x', sizeof field);
+  CopyField(field, "COM1");
+  EXPECT_STREQ(field, "COM1");
+  CopyField(field, "00:12:6F:00:A1:10");
+  EXPECT_STREQ(field, "00:12:6");
+  CopyField(field, nullptr);
+  EXPECT_STREQ(field, "");
+  CopyField(field, 0, "untouched");  // no room at all: nothing written
+  EXPECT_STREQ(field, "");
+}
+
+}  // namespace
+}  // namespace settings_test
