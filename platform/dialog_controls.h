@@ -11,6 +11,25 @@
 
 namespace platform {
 
+// One control of a dialog template, as the template declares it. The program's table of
+// controls (setup/res/dialog_table.h) lists them; the headless dialog is built from it and
+// a test holds the resource script to it.
+enum class ControlKind {
+  PushButton, DefPushButton, ListBox, ComboBox, AutoRadio, Text, BitmapStatic, Edit, GroupBox
+};
+
+struct ControlSpec {
+  int id;               // -1 for labels and group boxes without an id
+  ControlKind kind;
+  const char* text;     // UTF-8
+  int x, y, width, height;  // dialog units
+  bool visible;
+  bool enabled;
+  bool group;           // starts a group (WS_GROUP): radio pairs are the runs between groups
+  bool sorted;          // LBS_SORT / CBS_SORT
+  bool sunken;          // SS_SUNKEN
+};
+
 class DialogControls {
  public:
   virtual ~DialogControls() = default;
@@ -48,6 +67,8 @@ class DialogControls {
   virtual void MessageBox(const char* text) = 0;
   // Posts WM_COMMAND (notification 0, no control handle) with the id to the dialog.
   virtual void PostCommand(int id) = 0;
+  // Ends the modal loop with result (the window is then destroyed).
+  virtual void EndDialog(int result) = 0;
 
   // The frame: the system menu, the icons, the minimised state and its painting.
   // Appends a separator and the entry (command id, text) to the system menu; false when the

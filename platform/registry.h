@@ -31,4 +31,7 @@ class RegistryApi {
   virtual long CloseKey(RegKey key) = 0;
 };
 
+// The platform's registry (the Win32 adapter; on the host one in-memory registry per process).
+RegistryApi& SystemRegistry();
+
 }  // namespace platform

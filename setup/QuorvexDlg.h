@@ -74,7 +74,7 @@ struct QuorvexState {
   BtCall BT_OnQuery = nullptr;
   BtCall BT_OnReset = nullptr;
   int32_t& BT_SelPort;                     // lives in settings, which the reader sets
-  char szComPort[8] = "COM1";
+  char szComPort[16] = "COM1";
   char szMsgBuf[kTextSize] = "";
   void* hComPort = reinterpret_cast<void*>(-1);  // platform::InvalidComm() while closed
   int32_t bSettingChanged = 0;
@@ -93,6 +93,13 @@ struct QuorvexState {
   std::atomic<uint32_t> MonitorMsgHead{0};  // next to write (monitor)
   std::atomic<uint32_t> MonitorMsgTail{0};  // next to take (dialog)
   char szMonitorMsg[kTextSize] = "";        // the newest line the dialog took
+  // Monitor side: queues a line for the next ThreadMsg command; false when the dialog has
+  // fallen kMonitorQueue lines behind (the line is then dropped).
+  bool PushMonitorMessage(const char* text);
+  // Dialog side: moves the oldest queued line into szMonitorMsg; false when none is queued
+  // (szMonitorMsg then keeps the last line taken).
+  bool TakeMonitorMessage();
+  bool bSwitchesRead = false;               // RdPlaySoundReg/RdAutoRunReg ran at start-up
   bool bMonitorStarted = false;
   // First character of each port's SelHost (port n in byte n-1), stored by the dialog's
   // thread after every settings load (PublishSelHostLeads), so that the monitor never reads
@@ -146,6 +153,7 @@ class CQuorvexDlg : public fw::CDialog, public SettingsDialog {
   void OnThreadMsg();
   void OnStateLabels();
   void OnNoAction() {}
+  void OnOpencomClicked();  // the hidden "OpenCom" button: OnOpencom, result unused
   void OnSaveSetting();
 
   // Switches and the registry.

@@ -23,8 +23,8 @@ constexpr int BN_CLICKED = 0;
 constexpr int LBN_SELCHANGE = 1;
 constexpr int CBN_SELCHANGE = 1;
 constexpr int CBN_EDITCHANGE = 5;
-constexpr int IDOK = 1;
-constexpr int IDCANCEL = 2;
+constexpr int kIdOk = 1;      // IDOK
+constexpr int kIdCancel = 2;  // IDCANCEL
 
 // What a WM_CTLCOLORSTATIC handler receives: the control, and the text background colour it
 // asks for (the brush stays the framework's).

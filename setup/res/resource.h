@@ -7,6 +7,11 @@
 #define IDR_MAINFRAME 128
 #define IDM_ABOUTBOX 0x0010
 
+#ifndef IDOK
+#define IDOK 1  // EXIT
+#define IDCANCEL 2
+#endif
+
 #define IDC_SAVESETTING 1000
 #define IDC_PRINTER_LIST 1001
 #define IDC_QUERY 1003

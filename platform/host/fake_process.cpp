@@ -1,0 +1,33 @@
+#include "platform/host/fake_process.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace platform {
+
+namespace {
+size_t CopyOut(const std::string& s, char* out, size_t size) {
+  if (size == 0) return 0;
+  size_t n = std::min(s.size(), size - 1);
+  s.copy(out, n);
+  out[n] = '\0';
+  return n;
+}
+}  // namespace
+
+size_t FakeProcess::GetModuleFileName(char* out, size_t size) { return CopyOut(modulePath, out, size); }
+size_t FakeProcess::GetSystemDirectory(char* out, size_t size) { return CopyOut(systemDirectory, out, size); }
+
+unsigned FakeProcess::WinExec(const char* cmd, int show) {
+  started.emplace_back(cmd, show);
+  return 33;
+}
+
+size_t FakeProcess::LoadString(int id, char* out, size_t size) {
+  auto it = strings.find(id);
+  return CopyOut(it == strings.end() ? std::string() : it->second, out, size);
+}
+
+void* FakeProcess::LoadIcon(int id) { return reinterpret_cast<void*>(static_cast<uintptr_t>(0x7700 + id)); }
+
+}  // namespace platform

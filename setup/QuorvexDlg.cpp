@@ -1,0 +1,274 @@
+// Start-up, port view, frame (About box, minimised icon, help text) and tear-down of the
+// main dialog.
+#include "setup/QuorvexDlg.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr int kPathBuf = 255;  // program path and system directory, with the terminating zero
+
+// Copies src into dst (size bytes) and appends tail; cut short when it does not fit.
+void JoinPath(char* dst, size_t size, const char* src, const char* tail) {
+  std::snprintf(dst, size, "%s%s", src, tail);
+}
+
+}  // namespace
+
+CQuorvexDlg::CQuorvexDlg(const QuorvexSeams& s, int ac, const char* const* av)
+    : fw::CDialog(IDD_QUORVEX_DIALOG), seams(s), argc(ac), argv(av) {
+  m_hIcon = seams.process->LoadIcon(IDR_MAINFRAME);
+}
+
+CQuorvexDlg::~CQuorvexDlg() = default;
+
+void CQuorvexDlg::DoDataExchange(fw::CDataExchange* pDX) {
+  fw::DDX_LBString(pDX, IDC_PRINTER_LIST, m_strPrinter);
+}
+
+int CQuorvexDlg::GetFileVersionWords(const char* path, uint32_t* ms, uint32_t* ls) {
+  uint32_t size = seams.versions->GetFileVersionInfoSize(path);
+  if (size == 0) return 0;
+  std::vector<unsigned char> block(size);
+  if (!seams.versions->GetFileVersionInfo(path, size, block.data())) return 0;
+  *ms = 0;
+  *ls = 0;
+  uint32_t m = 0, l = 0;
+  if (!seams.versions->QueryFileVersion(block.data(), &m, &l)) return 0;
+  *ms = m;
+  *ls = l;
+  return 1;
+}
+
+// Formats the first three parts of a file's version into szMsgBuf and shows them in box id.
+static void ShowFileVersion(CQuorvexDlg& dlg, const char* path, int id) {
+  uint32_t ms = 0, ls = 0;
+  if (!dlg.GetFileVersionWords(path, &ms, &ls)) return;
+  QuorvexState& st = dlg.st;
+  std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, "ms=%x ls=%x", ms, ls);  // trace only
+  std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, "%x.%x.%x", ms >> 16, ms & 0xFFFF, ls >> 16);
+  dlg.Controls().SetText(id, st.szMsgBuf);
+}
+
+bool CQuorvexDlg::OnInitDialog() {
+  platform::DialogControls& c = Controls();
+
+  // 1. The hidden line-settings boxes that the port view sets.
+  for (const char* t : {"9600", "19200", "38400"}) c.CbAddString(IDC_BAUDRATE, t);
+  for (const char* t : {"N", "E", "O"}) c.CbAddString(IDC_PARITY, t);
+  c.CbAddString(IDC_DATABITS, "8");
+  for (const char* t : {"1", "2"}) c.CbAddString(IDC_STOPBITS, t);
+
+  // 2. Base initialisation, with the data exchange.
+  fw::CDialog::OnInitDialog();
+
+  // 3. The About entry of the system menu.
+  char about[kTextSize];
+  if (seams.process->LoadString(IDS_ABOUTBOX, about, sizeof about) > 0)
+    c.AppendSystemMenu(IDM_ABOUTBOX, about);
+
+  // 4. Icons.
+  c.SetIcon(m_hIcon, true);
+  c.SetIcon(m_hIcon, false);
+
+  // 5. The COM list, with a drop-down 60 pixels taller than the template's.
+  for (int i = 0; i < kPortCount; ++i) {
+    char name[8];
+    std::snprintf(name, sizeof name, "COM%d", i + 1);
+    c.CbInsertString(IDC_COMPORT, i, name);
+  }
+  c.CbGrowDropDown(IDC_COMPORT, 60);
+  c.CbSetCurSel(IDC_COMPORT, 0);
+
+  // 6. Driver version.
+  char sysDir[kPathBuf] = "";
+  seams.process->GetSystemDirectory(sysDir, sizeof sysDir);
+  char path[kTextSize];
+  JoinPath(path, sizeof path, sysDir, "\\drivers\\Sarnovek.sys");
+  ShowFileVersion(*this, path, IDC_VERSION_DRIVER);
+
+  // 7. Program version.
+  char program[kPathBuf] = "";
+  seams.process->GetModuleFileName(program, sizeof program);
+  ShowFileVersion(*this, program, IDC_VERSION_QUORVEX);
+
+  // 8. Library version, from the library beside the program file.
+  char dir[kPathBuf];
+  std::snprintf(dir, sizeof dir, "%s", program);
+  for (const char* name : {"QUORVEX.EXE", "quorvex.exe", "Quorvex.exe"}) {
+    if (char* at = std::strstr(dir, name)) {
+      *at = '\0';
+      break;
+    }
+  }
+  JoinPath(path, sizeof path, dir, "Mendalix.dll");
+  ShowFileVersion(*this, path, IDC_VERSION_MENDALIX);
+
+  // 9. Settings and help file names: the program path with its extension replaced.
+  char stem[kPathBuf];
+  std::snprintf(stem, sizeof stem, "%s", program);
+  char* ext = std::strstr(stem, ".EXE");
+  if (!ext) ext = std::strstr(stem, ".exe");
+  if (ext) *ext = '\0';
+  JoinPath(st.szIniPath, sizeof st.szIniPath, stem, ".ini");
+  // The help file's path is quoted: a program under "C:\Program Files" would otherwise open
+  // "C:\Program" in Notepad.
+  std::snprintf(st.szHelpCmd, sizeof st.szHelpCmd, "notepad.exe \"%s.txt\"", stem);
+
+  // 10. Publish the settings path for the driver.
+  WrtIniPathReg();
+
+  // 11. The settings, with the stored connect mode applied to the radios.
+  ReloadSettings();
+
+  // 12. Developer controls, then the port view.
+  const char* first = Arg(0);
+  if (first && std::strcmp(first, "/d") == 0) {
+    for (int id : {IDC_MANUAL, IDC_HOST_RESET, IDC_CONNECT, IDC_ENTER_DATA_MODE,
+                   IDC_END_DATA_MODE, IDC_DISCONNECT})
+      c.Enable(id, true);
+  }
+  ShowPortSetting();
+
+  // 13. The library, by its bare name. The current directory is taken out of the search
+  // order first, so that a library planted there is never loaded; the program's own
+  // directory still comes first.
+  seams.modules->SetDllDirectory("");
+  st.hInstCtrl = seams.modules->LoadLibrary("Mendalix.dll");
+  if (!st.hInstCtrl) {
+    MessageBox("Mendalix.dll  not found");
+    return false;
+  }
+
+  // 14. Bind by name.
+  st.BT_OnConnect = reinterpret_cast<BtCall>(seams.modules->GetProcAddress(st.hInstCtrl, "BT_OnConnect"));
+  st.BT_OnQuery = reinterpret_cast<BtCall>(seams.modules->GetProcAddress(st.hInstCtrl, "BT_OnQuery"));
+  st.BT_OnReset = reinterpret_cast<BtCall>(seams.modules->GetProcAddress(st.hInstCtrl, "BT_OnReset"));
+
+  // 15. Port switch "/QCOMn", also when it is the only argument.
+  if (first && std::strlen(first) == 6 && first[5] >= '1' && first[5] <= '4') {
+    char head[6];
+    for (int i = 0; i < 5; ++i)
+      head[i] = (first[i] >= 'a' && first[i] <= 'z') ? static_cast<char>(first[i] - 32) : first[i];
+    head[5] = '\0';
+    if (std::strcmp(head, "/QCOM") == 0) {
+      st.BT_SelPort = first[5] - '1';
+      c.CbSetCurSel(IDC_COMPORT, st.BT_SelPort);
+      ShowPortSetting();
+    }
+  }
+
+  // 16. The connection-state monitor.
+  StartMonitor();
+
+  // 17. The two switches.
+  RdPlaySoundReg();
+  RdAutoRunReg();
+  st.bSwitchesRead = true;
+  return true;
+}
+
+void CQuorvexDlg::MakeComPortName() {
+  std::snprintf(st.szComPort, sizeof st.szComPort, "COM%d", static_cast<int>(st.BT_SelPort) + 1);
+}
+
+bool CQuorvexDlg::ReloadSettings() {
+  bool read = LoadSetting(st.settings, st.szIniPath, this);
+  CopyField(st.szBaudrate, st.settings.BT_Baudrate);
+  // Every workflow indexes the four records with the port; a file can hold anything.
+  if (st.BT_SelPort < 0 || st.BT_SelPort >= kPortCount) st.BT_SelPort = 0;
+  PublishSelHostLeads();
+  return read;
+}
+
+void CQuorvexDlg::ShowPortSetting() {
+  platform::DialogControls& c = Controls();
+  const PortSetting& r = st.settings.Port[st.BT_SelPort];
+
+  c.CbSetCurSel(IDC_COMPORT, st.BT_SelPort);
+
+  c.LbResetContent(IDC_HOST_LIST);
+  c.LbInsertString(IDC_HOST_LIST, 0, r.SelHost);
+
+  const char* v = std::strstr(r.HostVrsn, "_v");
+  c.SetText(IDC_VERSION_DONGLE, v ? v + 2 : r.HostVrsn);
+
+  c.LbResetContent(IDC_PRINTER_LIST);
+  bool selected = false;
+  int k = 0;
+  for (; k < kQueryPrtMax; ++k) {
+    c.LbInsertString(IDC_PRINTER_LIST, k, r.QueryPrt[k]);
+    if (std::strcmp(r.QueryPrt[k], "NONE") == 0) break;
+    if (std::strcmp(r.QueryPrt[k], r.Selprt) == 0) {
+      c.LbSetCurSel(IDC_PRINTER_LIST, k);
+      selected = true;
+    }
+  }
+  if (!selected) c.LbSetCurSel(IDC_PRINTER_LIST, k);  // the "NONE" line, or none at all (7)
+
+  auto firstInside = [&](std::initializer_list<const char*> entries) {
+    int i = 0;
+    for (const char* e : entries) {
+      if (std::strstr(st.szBaudrate, e)) return i;
+      ++i;
+    }
+    return i;  // past the last entry: no selection
+  };
+  c.CbSetCurSel(IDC_BAUDRATE, firstInside({"9600", "19200", "38400"}));
+  c.CbSetCurSel(IDC_PARITY, firstInside({"N", "E", "O"}));
+  c.CbSetCurSel(IDC_DATABITS, 0);
+  size_t n = std::strlen(st.szBaudrate);
+  c.CbSetCurSel(IDC_STOPBITS, n ? st.szBaudrate[n - 1] - '1' : -1);
+}
+
+void CQuorvexDlg::OnShowHelpText() { seams.process->WinExec(st.szHelpCmd, 3 /* SW_SHOWMAXIMIZED */); }
+
+bool CQuorvexDlg::OnSysCommand(uintptr_t id, intptr_t, intptr_t* result) {
+  if ((id & 0xFFF0) != IDM_ABOUTBOX) return false;
+  CAboutDlg about;
+  about.DoModal();
+  *result = 0;
+  return true;
+}
+
+bool CQuorvexDlg::OnPaint(uintptr_t, intptr_t, intptr_t* result) {
+  platform::DialogControls& c = Controls();
+  if (!c.IsIconic()) return false;
+  int w = 0, h = 0, cx = 0, cy = 0;
+  c.GetClientSize(&w, &h);
+  c.GetIconMetrics(&cx, &cy);
+  c.PaintIcon(m_hIcon, (w - cx + 1) / 2, (h - cy + 1) / 2);
+  *result = 0;
+  return true;
+}
+
+bool CQuorvexDlg::OnQueryDragIcon(uintptr_t, intptr_t, intptr_t* result) {
+  *result = reinterpret_cast<intptr_t>(m_hIcon);
+  return true;
+}
+
+bool CQuorvexDlg::OnDestroyMsg(uintptr_t, intptr_t, intptr_t*) {
+  OnDestroy();
+  return false;  // the frame's own destroy handling follows
+}
+
+void CQuorvexDlg::OnDestroy() {
+  // Pairs that were never read (no library at start) show neither button; writing them
+  // would turn both stored switches Off although the user chose nothing.
+  if (st.bSwitchesRead) {
+    WrtPlaySoundReg();
+    WrtAutoRunReg();
+  }
+  st.bMonitorStop = 1;
+  seams.clock->Sleep(1200);
+  StopMonitor();
+  std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, "FreeLibrary %p", st.hInstCtrl);  // trace
+  if (st.hInstCtrl) {
+    seams.modules->FreeLibrary(st.hInstCtrl);
+    st.hInstCtrl = nullptr;
+    st.BT_OnConnect = st.BT_OnQuery = st.BT_OnReset = nullptr;  // their code is gone
+  }
+  std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, "hInstCtrl %p", st.hInstCtrl);  // trace
+}

@@ -1,0 +1,196 @@
+// The main dialog's message map and its control handlers: port and printer choice, connect
+// mode, status list, result messages, state labels, EXIT and cancel.
+#include <cstdio>
+#include <cstring>
+
+#include "setup/QuorvexDlg.h"
+
+using Dlg = CQuorvexDlg;
+using fw::BN_CLICKED;
+using fw::CBN_EDITCHANGE;
+using fw::CBN_SELCHANGE;
+using fw::LBN_SELCHANGE;
+using fw::OnCommand;
+using fw::OnMessage;
+
+// The message map, in the order of the table of controls.
+static const fw::MessageMapEntry<Dlg> kMessageMap[] = {
+    OnMessage<Dlg>(fw::WM_SYSCOMMAND, &Dlg::OnSysCommand),
+    OnMessage<Dlg>(fw::WM_PAINT, &Dlg::OnPaint),
+    OnMessage<Dlg>(fw::WM_QUERYDRAGICON, &Dlg::OnQueryDragIcon),
+    OnMessage<Dlg>(fw::WM_DESTROY, &Dlg::OnDestroyMsg),
+    OnMessage<Dlg>(fw::WM_CTLCOLORSTATIC, &Dlg::OnCtlColor),
+    OnCommand<Dlg>(IDC_SAVESETTING, BN_CLICKED, &Dlg::OnSaveSetting),
+    OnCommand<Dlg>(IDC_PRINTER_LIST, LBN_SELCHANGE, &Dlg::OnSelchangePrinter),
+    OnCommand<Dlg>(IDC_QUERY, BN_CLICKED, &Dlg::OnQuery),
+    OnCommand<Dlg>(IDC_CONNECT, BN_CLICKED, &Dlg::OnNoAction),
+    OnCommand<Dlg>(IDC_ENTER_DATA_MODE, BN_CLICKED, &Dlg::OnNoAction),
+    OnCommand<Dlg>(IDC_END_DATA_MODE, BN_CLICKED, &Dlg::OnNoAction),
+    OnCommand<Dlg>(IDC_DISCONNECT, BN_CLICKED, &Dlg::OnNoAction),
+    OnCommand<Dlg>(IDC_OPENCOM, BN_CLICKED, &Dlg::OnOpencomClicked),
+    OnCommand<Dlg>(IDC_CLOSECOM, BN_CLICKED, &Dlg::OnClosecom),
+    OnCommand<Dlg>(IDC_HOST_RESET, BN_CLICKED, &Dlg::OnNoAction),
+    OnCommand<Dlg>(IDC_COMPORT, CBN_SELCHANGE, &Dlg::OnSelchangeComPort),
+    OnCommand<Dlg>(IDC_COMPORT, CBN_EDITCHANGE, &Dlg::OnEditchangeComPort),
+    OnCommand<Dlg>(IDC_AUTO, BN_CLICKED, &Dlg::OnAuto),
+    OnCommand<Dlg>(IDC_MANUAL, BN_CLICKED, &Dlg::OnManual),
+    OnCommand<Dlg>(IDC_HELPTEXT, BN_CLICKED, &Dlg::OnShowHelpText),
+    OnCommand<Dlg>(IDC_MYTEST, BN_CLICKED, &Dlg::OnNoAction),
+    OnCommand<Dlg>(IDC_CONNECT_PRINTER, BN_CLICKED, &Dlg::OnConnectPrinter),
+    OnCommand<Dlg>(IDC_CHANGE_BAUDRATE, BN_CLICKED, &Dlg::OnNoAction),
+    OnCommand<Dlg>(IDC_STATE_COM1, BN_CLICKED, &Dlg::OnStateLabels),
+    OnCommand<Dlg>(IDC_THREADMSG, BN_CLICKED, &Dlg::OnThreadMsg),
+    OnCommand<Dlg>(IDC_PLAYSOUND_ON, BN_CLICKED, &Dlg::OnPlaySoundOn),
+    OnCommand<Dlg>(IDC_PLAYSOUND_OFF, BN_CLICKED, &Dlg::OnPlaySoundOff),
+    OnCommand<Dlg>(IDC_AUTORUN_ON, BN_CLICKED, &Dlg::OnAutoRunOn),
+    OnCommand<Dlg>(IDC_AUTORUN_OFF, BN_CLICKED, &Dlg::OnAutoRunOff),
+};
+
+bool CQuorvexDlg::RouteCommand(int id, int code) {
+  return RouteCommandIn(this, kMessageMap, id, code);
+}
+
+bool CQuorvexDlg::RouteMessage(uint32_t msg, uintptr_t wParam, intptr_t lParam,
+                               intptr_t* result) {
+  return RouteMessageIn(this, kMessageMap, msg, wParam, lParam, result);
+}
+
+int CQuorvexDlg::FormatLinkResult(uint32_t flags, int port, char* out, size_t size) {
+  const char* format = "COM%d: Connect Ok";
+  if (flags != 0) {
+    // Each listed bit replaces the text so far: the highest listed bit wins.
+    static const struct {
+      uint32_t bit;
+      const char* text;
+    } kBits[] = {
+        {0x2, "COM%d: No Driver Installed...."},
+        {0x4, "COM%d: Disconnect Ok"},
+        {0x10, "COM%d: Terminal Dongle Failed...."},
+        {0x20, "COM%d: Printer Dongle Connection Failed...."},
+        {0x40, "COM%d: XK printer Answer Back Failed...."},
+        {0x100, "COM%d: MainBoard Not Support...."},
+    };
+    format = "COM%d: Unknow Fail....";
+    for (const auto& b : kBits)
+      if (flags & b.bit) format = b.text;
+  }
+  int n = std::snprintf(out, size, format, port);
+  if (n < 0) return 0;
+  return static_cast<size_t>(n) < size ? n : static_cast<int>(size ? size - 1 : 0);
+}
+
+void CQuorvexDlg::AddStatusLine(const char* text) {
+  platform::DialogControls& c = Controls();
+  int at = c.LbInsertString(IDC_STATUS_LIST, -1, text);
+  c.LbSetCurSel(IDC_STATUS_LIST, at);
+  if (st.nStatusLines > kStatusLineMax)
+    c.LbDeleteString(IDC_STATUS_LIST, 0);
+  else
+    ++st.nStatusLines;
+}
+
+void CQuorvexDlg::EnableMainButtons(bool enable) {
+  for (int id : {IDC_AUTO, IDC_QUERY, IDOK, IDC_CONNECT_PRINTER}) Controls().Enable(id, enable);
+}
+
+void CQuorvexDlg::OnSelchangeComPort() {
+  st.bSettingChanged = 1;
+  int sel = Controls().CbGetCurSel(IDC_COMPORT);
+  if (sel >= 0 && sel < kPortCount) st.BT_SelPort = sel;
+  MakeComPortName();
+  ShowPortSetting();
+}
+
+void CQuorvexDlg::OnEditchangeComPort() {
+  platform::DialogControls& c = Controls();
+  int sel = c.CbGetCurSel(IDC_COMPORT);
+  c.CbShowDropDown(IDC_COMPORT, false);
+  // Typed text that names no entry leaves the port, and the text being typed, alone.
+  if (sel < 0 || sel >= kPortCount) return;
+  st.BT_SelPort = sel;
+  MakeComPortName();
+  ShowPortSetting();
+}
+
+void CQuorvexDlg::OnSelchangePrinter() {
+  st.bSettingChanged = 1;
+  platform::DialogControls& c = Controls();
+  int sel = c.LbGetCurSel(IDC_PRINTER_LIST);
+  if (sel < 0) return;
+  char text[kFieldSize];
+  c.LbGetText(IDC_PRINTER_LIST, sel, text, sizeof text);
+  CopyField(st.settings.Port[st.BT_SelPort].Selprt, text);
+}
+
+void CQuorvexDlg::OnManual() {
+  st.bSettingChanged = 1;
+  Controls().CheckRadioButton(IDC_AUTO, IDC_MANUAL, IDC_MANUAL);
+}
+
+void CQuorvexDlg::OnOpencomClicked() { OnOpencom(); }
+
+void CQuorvexDlg::OnThreadMsg() {
+  st.TakeMonitorMessage();
+  AddStatusLine(st.szMonitorMsg);
+}
+
+void CQuorvexDlg::OnStateLabels() {
+  for (int id = IDC_STATE_COM1; id <= IDC_STATE_COM4; ++id) Controls().SetText(id, "");
+}
+
+bool CQuorvexDlg::OnCtlColor(uintptr_t, intptr_t lParam, intptr_t* result) {
+  auto* cc = reinterpret_cast<fw::CtlColor*>(lParam);
+  if (!cc || cc->id < IDC_STATE_COM1 || cc->id > IDC_STATE_COM4) return false;
+  uint32_t state = st.ConnectState[cc->id - IDC_STATE_COM1];
+  const char* text = "DisConected";
+  uint32_t colour = 0x6464FF;
+  if (state == 0) {
+    text = "Conected";
+    colour = 0x64FF00;
+  } else if (state == kNoState) {
+    text = "None";
+    colour = 0xC8C8C8;
+  }
+  // Setting a label's text repaints it, which asks for its colours again: set the text only
+  // when it differs, so that painting settles.
+  char shown[32];
+  Controls().GetText(cc->id, shown, sizeof shown);
+  if (std::strcmp(shown, text) != 0) Controls().SetText(cc->id, text);
+  cc->setBkColor = true;
+  cc->bkColor = colour;
+  *result = 0;
+  return true;
+}
+
+void CQuorvexDlg::OnSaveSetting() { ::OnSaveSetting(st.settings, st.szIniPath, this); }
+
+void CQuorvexDlg::OnOK() {
+  if (st.bSettingChanged || st.bQueried) {
+    st.bSettingChanged = 0;
+    st.bQueried = 0;
+    OnSaveSetting();
+  }
+  OnClosecom();
+  fw::CDialog::OnOK();
+}
+
+void CQuorvexDlg::OnCancel() {
+  OnClosecom();
+  fw::CDialog::OnCancel();
+}
+
+bool QuorvexState::PushMonitorMessage(const char* text) {
+  uint32_t head = MonitorMsgHead.load(std::memory_order_relaxed);
+  if (head - MonitorMsgTail.load(std::memory_order_acquire) >= kMonitorQueue) return false;
+  CopyField(MonitorMsg[head % kMonitorQueue].text, text);
+  MonitorMsgHead.store(head + 1, std::memory_order_release);
+  return true;
+}
+
+bool QuorvexState::TakeMonitorMessage() {
+  uint32_t tail = MonitorMsgTail.load(std::memory_order_relaxed);
+  if (tail == MonitorMsgHead.load(std::memory_order_acquire)) return false;
+  CopyField(szMonitorMsg, MonitorMsg[tail % kMonitorQueue].text);
+  MonitorMsgTail.store(tail + 1, std::memory_order_release);
+  return true;
+}

@@ -1,0 +1,76 @@
+// The portable part of the dialog stand-in: data exchange, OK/cancel and dispatch.
+#include "setup/framework/afxdialog.h"
+
+#include <cstring>
+
+namespace fw {
+
+void DDX_LBString(CDataExchange* pDX, int id, std::string& value) {
+  platform::DialogControls& c = *pDX->controls;
+  if (pDX->m_bSaveAndValidate) {
+    char text[256];
+    int sel = c.LbGetCurSel(id);
+    if (sel < 0) {
+      value.clear();
+      return;
+    }
+    c.LbGetText(id, sel, text, sizeof text);
+    value = text;
+    return;
+  }
+  int found = -1;
+  char text[256];
+  for (int i = 0, n = c.LbGetCount(id); i < n && !value.empty(); ++i) {
+    c.LbGetText(id, i, text, sizeof text);
+    if (value == text) {
+      found = i;
+      break;
+    }
+  }
+  c.LbSetCurSel(id, found);
+}
+
+bool CDialog::UpdateData(bool save) {
+  CDataExchange dx{save, m_controls};
+  DoDataExchange(&dx);
+  return true;
+}
+
+bool CDialog::OnInitDialog() {
+  UpdateData(false);
+  return true;
+}
+
+void CDialog::OnOK() {
+  UpdateData(true);
+  EndDialog(kIdOk);
+}
+
+void CDialog::OnCancel() { EndDialog(kIdCancel); }
+
+void CDialog::EndDialog(int result) {
+  m_ended = true;
+  m_result = result;
+  if (m_controls) m_controls->EndDialog(result);
+}
+
+bool CDialog::DispatchCommand(int id, int code) {
+  if (RouteCommand(id, code)) return true;
+  if (code == BN_CLICKED && id == kIdOk) {
+    OnOK();
+    return true;
+  }
+  if (code == BN_CLICKED && id == kIdCancel) {
+    OnCancel();
+    return true;
+  }
+  return false;
+}
+
+bool CDialog::DispatchMessage(uint32_t msg, uintptr_t wParam, intptr_t lParam,
+                              intptr_t* result) {
+  intptr_t ignored = 0;
+  return RouteMessage(msg, wParam, lParam, result ? result : &ignored);
+}
+
+}  // namespace fw

@@ -1,0 +1,100 @@
+// The PlaySound and AutoRun switches: their radio pairs, their registry values, and the
+// settings path published for the driver.
+#include <cstdio>
+#include <cstring>
+
+#include "setup/QuorvexDlg.h"
+
+using platform::HKeyLocalMachine;
+using platform::RegKey;
+
+static const char kParametersFailed[] = "OnInitDialog: open registry failed: Sarnovek\\Parameters";
+
+void CQuorvexDlg::RdPlaySoundReg() {
+  platform::RegistryApi& reg = *seams.registry;
+  uint32_t cb = 4;
+  RegKey key = nullptr;
+  if (reg.OpenKey(HKeyLocalMachine(), kParametersKey, &key) == platform::kErrorSuccess) {
+    int32_t value = st.bPlaySound;
+    uint32_t type = 0;
+    long r = reg.QueryValue(key, "PlaySound", &type, &value, &cb);
+    // The platform leaves the count alone for a missing value; a value that is not there
+    // yet (first start) counts as none, so that first start plays sounds.
+    if (r == platform::kErrorFileNotFound) cb = 0;
+    if (r == platform::kErrorSuccess) st.bPlaySound = value;
+    reg.CloseKey(key);
+  }
+  if (cb == 0) {
+    st.bPlaySound = 1;
+    Controls().CheckRadioButton(IDC_PLAYSOUND_ON, IDC_PLAYSOUND_OFF, IDC_PLAYSOUND_ON);
+  } else {
+    Controls().CheckRadioButton(IDC_PLAYSOUND_ON, IDC_PLAYSOUND_OFF,
+                                st.bPlaySound ? IDC_PLAYSOUND_ON : IDC_PLAYSOUND_OFF);
+  }
+}
+
+void CQuorvexDlg::RdAutoRunReg() {
+  platform::RegistryApi& reg = *seams.registry;
+  uint32_t cb = 255;
+  RegKey key = nullptr;
+  if (reg.OpenKey(HKeyLocalMachine(), kRunKey, &key) == platform::kErrorSuccess) {
+    char entry[256];
+    uint32_t type = 0;
+    // A missing entry (first start) means Off: nothing asked to start at log-on.
+    if (reg.QueryValue(key, "Quorvex", &type, entry, &cb) == platform::kErrorFileNotFound) cb = 0;
+    reg.CloseKey(key);
+  }
+  st.bAutoRun = 1;
+  if (cb == 0) {
+    st.bAutoRun = 0;
+    Controls().CheckRadioButton(IDC_AUTORUN_ON, IDC_AUTORUN_OFF, IDC_AUTORUN_OFF);
+  } else {
+    Controls().CheckRadioButton(IDC_AUTORUN_ON, IDC_AUTORUN_OFF, IDC_AUTORUN_ON);
+  }
+}
+
+void CQuorvexDlg::WrtPlaySoundReg() {
+  st.bPlaySound = Controls().IsDlgButtonChecked(IDC_PLAYSOUND_ON) ? 1 : 0;
+  platform::RegistryApi& reg = *seams.registry;
+  RegKey key = nullptr;
+  if (reg.CreateKey(HKeyLocalMachine(), kParametersKey, &key) != platform::kErrorSuccess) {
+    MessageBox(kParametersFailed);
+    return;
+  }
+  int32_t value = st.bPlaySound;
+  reg.SetValue(key, "PlaySound", platform::kRegDword, &value, 4);
+  reg.CloseKey(key);
+}
+
+void CQuorvexDlg::WrtAutoRunReg() {
+  st.bAutoRun = Controls().IsDlgButtonChecked(IDC_AUTORUN_ON) ? 1 : 0;
+  platform::RegistryApi& reg = *seams.registry;
+  RegKey key = nullptr;
+  if (reg.CreateKey(HKeyLocalMachine(), kRunKey, &key) != platform::kErrorSuccess) {
+    MessageBox("WrtAutoRunReg: open AutoRun failed: ");
+    return;
+  }
+  char program[255] = "";
+  if (st.bAutoRun == 1) seams.process->GetModuleFileName(program, sizeof program);
+  reg.SetValue(key, "Quorvex", platform::kRegSz, program,
+               static_cast<uint32_t>(std::strlen(program)));
+  reg.CloseKey(key);
+}
+
+void CQuorvexDlg::WrtIniPathReg() {
+  platform::RegistryApi& reg = *seams.registry;
+  RegKey key = nullptr;
+  if (reg.CreateKey(HKeyLocalMachine(), kParametersKey, &key) != platform::kErrorSuccess) {
+    MessageBox(kParametersFailed);
+    return;
+  }
+  char text[kTextSize + 4];
+  std::snprintf(text, sizeof text, "\\??\\%s", st.szIniPath);
+  reg.SetValue(key, "BTiniPath", platform::kRegSz, text, static_cast<uint32_t>(std::strlen(text)));
+  reg.CloseKey(key);
+}
+
+void CQuorvexDlg::OnPlaySoundOn() { st.bPlaySound = 1; }
+void CQuorvexDlg::OnPlaySoundOff() { st.bPlaySound = 0; }
+void CQuorvexDlg::OnAutoRunOn() { st.bAutoRun = 1; }
+void CQuorvexDlg::OnAutoRunOff() { st.bAutoRun = 0; }
