@@ -40,7 +40,8 @@ class TextOut {
 
 // A value as the file must hold it: one token, never empty. Memory may hold what the reader
 // never gives (an empty field, a blank, no terminator within the field); the file gets the
-// text up to the first white space (at most what the field holds with its terminator), and "NONE" for nothing, so that it reads back in step.
+// text up to the first white space, at most what the field holds besides its terminator,
+// and "NONE" for nothing, so that it reads back in step.
 struct Token {
   char text[kFieldSize];
   Token(const char* field, size_t size) {
