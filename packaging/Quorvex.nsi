@@ -1,0 +1,72 @@
+; Installer of the printer-link software: the setup program, the library, the help text and the
+; command-line client, into Program Files, with a Start-menu entry and an uninstaller.
+; Built by makensis with -DSTAGE=<folder holding the files> -DOUTFILE=<installer path>.
+
+Unicode true
+!include "MUI2.nsh"
+!include "FileFunc.nsh"
+!include "LogicLib.nsh"
+
+Name "Quorvex"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES\Quorvex"
+InstallDirRegKey HKLM "Software\Quorvex" "InstallDir"
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+!define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvex"
+
+Section "Install"
+  SetOutPath "$INSTDIR"
+  File "${STAGE}\Quorvex.exe"
+  File "${STAGE}\Mendalix.dll"
+  File "${STAGE}\Quorvex.txt"
+  File "${STAGE}\btctl.exe"
+  SetOutPath "$INSTDIR\sdk"
+  File "${STAGE}\sdk\Mendalix.h"
+  File "${STAGE}\sdk\libMendalix.dll.a"
+
+  SetOutPath "$INSTDIR"
+  CreateDirectory "$SMPROGRAMS\Quorvex"
+  CreateShortcut "$SMPROGRAMS\Quorvex\Quorvex.lnk" "$INSTDIR\Quorvex.exe"
+  CreateShortcut "$SMPROGRAMS\Quorvex\Quorvex help.lnk" "$INSTDIR\Quorvex.txt"
+
+  WriteUninstaller "$INSTDIR\Uninstall.exe"
+  WriteRegStr HKLM "Software\Quorvex" "InstallDir" "$INSTDIR"
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "Quorvex Wireless printer Setup"
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "3.1.5"
+  WriteRegStr HKLM "${UNINST_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
+  WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
+SectionEnd
+
+; The settings file the user made (Quorvex.ini) stays unless /REMOVESETTINGS is given.
+Section "Uninstall"
+  Delete "$INSTDIR\Quorvex.exe"
+  Delete "$INSTDIR\Mendalix.dll"
+  Delete "$INSTDIR\Quorvex.txt"
+  Delete "$INSTDIR\btctl.exe"
+  Delete "$INSTDIR\sdk\Mendalix.h"
+  Delete "$INSTDIR\sdk\libMendalix.dll.a"
+  RMDir "$INSTDIR\sdk"
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/REMOVESETTINGS" $1
+  ${IfNot} ${Errors}
+    Delete "$INSTDIR\Quorvex.ini"
+  ${EndIf}
+  Delete "$INSTDIR\Uninstall.exe"
+  Delete "$SMPROGRAMS\Quorvex\Quorvex.lnk"
+  Delete "$SMPROGRAMS\Quorvex\Quorvex help.lnk"
+  RMDir "$SMPROGRAMS\Quorvex"
+  RMDir "$INSTDIR"
+  DeleteRegKey HKLM "${UNINST_KEY}"
+  DeleteRegKey HKLM "Software\Quorvex"
+SectionEnd
