@@ -1,0 +1,251 @@
+// An application calling the exported functions: what reaches the driver, when, and what
+// comes back; what the settings file shows afterwards.
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "library_harness.h"
+#include "platform/driver_requests.h"
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+namespace {
+
+// COM2 and COM1 served by devices 0 and 1; COM3 and COM4 without a device.
+class Calls : public LibraryTest {
+ protected:
+  void SetUp() override {
+    LibraryTest::SetUp();
+    driver.AddDevice(0, 1);
+    driver.AddDevice(1, 0);
+    Load();
+    startupRequests = driver.Requests().size();
+  }
+  std::vector<DriverRequest> CallRequests() {
+    auto all = driver.Requests();
+    return std::vector<DriverRequest>(all.begin() + startupRequests, all.end());
+  }
+  size_t startupRequests = 0;
+};
+
+TEST_F(Calls, AQueryOnCom2GoesToTheDeviceServingCom2AndReturnsTheDriversWord) {
+  driver.QueueWords({LINK_HOST_DONGLE_FAILED});
+  EXPECT_EQ(CallQuery(*st, "COM2", "NONE"), 0x10);
+  auto reqs = CallRequests();
+  ASSERT_EQ(reqs.size(), 1u);
+  EXPECT_EQ(reqs[0].device, 0);
+  EXPECT_EQ(reqs[0].code, IOCTL_SARNO_PINQ);
+  EXPECT_EQ(reqs[0].input, "NONE");
+  EXPECT_EQ(reqs[0].outLen, 4u);
+  EXPECT_EQ(st->settings.BT_SelPort, 1);
+  EXPECT_EQ(st->hCtrlDevice, FakeDriver::HandleOf(0));
+
+  // "COM1:" names COM1, served by device 1; a reset that the driver fails shows as 0.
+  driver.QueueWords({FakeDriver::kNoWrite});
+  EXPECT_EQ(CallReset(*st, "COM1:", "RESET"), 0);
+  reqs = CallRequests();
+  ASSERT_EQ(reqs.size(), 2u);
+  EXPECT_EQ(reqs[1].device, 1);
+  EXPECT_EQ(reqs[1].code, IOCTL_SARNO_RESET);
+  EXPECT_EQ(st->settings.BT_SelPort, 0);
+  EXPECT_EQ(st->DllEntered, 0);
+  EXPECT_FALSE(FileExists("Quorvex.ini"));   // only a port without a device writes the file
+}
+
+TEST_F(Calls, APortWithoutADeviceReturns2AndRewritesTheSettingsFileForThatPort) {
+  WriteFile("Quorvex.ini", "");   // whatever was there is replaced
+  // Another port's values are written back as held.
+  CopyField(st->settings.Port[0].Selprt, "AA:BB:CC:DD:EE:01");
+  CopyField(st->settings.Port[2].SelHost, "11:22:33:44:55:66");
+  CopyField(st->settings.Port[2].Selprt, "AA:BB:CC:DD:EE:02");
+  CopyField(st->settings.Port[2].QueryPrt[0], "AA:BB:CC:DD:EE:02");
+  CopyField(st->settings.Port[2].QueryPrt[1], "NONE");
+  CopyField(st->settings.Port[2].HostVrsn, "BTH_v2.1");
+
+  EXPECT_EQ(CallQuery(*st, "COM3", "NONE"), 2);
+  EXPECT_TRUE(CallRequests().empty());
+  EXPECT_EQ(st->DllEntered, 0);
+
+  std::string file = ReadFile("Quorvex.ini");
+  EXPECT_EQ(file.rfind("BT_SelPort: COM3\r\n", 0), 0u) << file;
+  size_t com3 = file.find("BT_Port: COM3");
+  size_t com4 = file.find("BT_Port: COM4");
+  ASSERT_NE(com3, std::string::npos);
+  std::string block = file.substr(com3, com4 - com3);
+  EXPECT_THAT(block, HasSubstr("\t BT_SelHost:  NONE\r\n"));
+  EXPECT_THAT(block, HasSubstr("\t BT_Selprt:   NONE\r\n"));
+  EXPECT_THAT(block, HasSubstr("\t BT_QueryPrt: NONE\r\n"));
+  EXPECT_THAT(block, HasSubstr("\t BT_HostVrsn: NONE\r\n"));
+  EXPECT_THAT(block, Not(HasSubstr("AA:BB")));
+  EXPECT_THAT(file, HasSubstr("\t BT_Selprt:   AA:BB:CC:DD:EE:01\r\n"));
+  EXPECT_THAT(file, HasSubstr("\r\nBT_Connect: AUTO\r\n"));
+  // Read back at once: memory agrees with the file.
+  EXPECT_EQ(st->settings.BT_SelPort, 2);
+  EXPECT_STREQ(st->settings.Port[2].SelHost, "NONE");
+  EXPECT_EQ(st->settings.Port[2].QueryPrtCount, 0);
+  EXPECT_STREQ(st->settings.Port[0].Selprt, "AA:BB:CC:DD:EE:01");
+
+  // A port without a device stays so until the library is loaded again.
+  EXPECT_EQ(CallConnect(*st, "COM4", "AA:BB:CC:DD:EE:01"), 2);
+  EXPECT_EQ(CallMonitor(*st, "COM4", "MON_ON"), 2);
+  EXPECT_TRUE(CallRequests().empty());
+  EXPECT_EQ(threads.started, 0);
+}
+
+TEST_F(Calls, ConnectWaits300MsThenRetriesOnceOnAFailureWord) {
+  uint64_t t0 = clock.NowMs();
+  driver.QueueWords({LINK_PRINTER_CONN_FAILED, LINK_ANSWER_BACK_FAILED});
+  EXPECT_EQ(CallConnect(*st, "COM1", "AA:BB:CC:DD:EE:01"), 0x40);   // the last word
+  auto reqs = CallRequests();
+  ASSERT_EQ(reqs.size(), 2u);
+  for (auto& r : reqs) {
+    EXPECT_EQ(r.code, IOCTL_SARNO_PCON);
+    EXPECT_EQ(r.device, 1);
+    EXPECT_EQ(r.input, "AA:BB:CC:DD:EE:01");
+  }
+  EXPECT_EQ(reqs[0].atMs - t0, 300u);
+  EXPECT_EQ(reqs[1].atMs - reqs[0].atMs, 300u);
+}
+
+TEST_F(Calls, ConnectThatSucceedsAtOnceSendsOneRequest) {
+  uint64_t t0 = clock.NowMs();
+  EXPECT_EQ(CallConnect(*st, "COM2", "AA:BB:CC:DD:EE:02"), 0);
+  auto reqs = CallRequests();
+  ASSERT_EQ(reqs.size(), 1u);
+  EXPECT_EQ(reqs[0].atMs - t0, 300u);
+  EXPECT_EQ(clock.NowMs() - t0, 300u);
+}
+
+TEST_F(Calls, ConnectWithTheTextNullDropsTheLinkWithExactlyOneRequest) {
+  uint64_t t0 = clock.NowMs();
+  driver.QueueWords({LINK_DISCONNECTED, LINK_DISCONNECTED});
+  EXPECT_EQ(CallConnect(*st, "COM2", "NULL"), 4);
+  auto reqs = CallRequests();
+  ASSERT_EQ(reqs.size(), 1u);
+  EXPECT_EQ(reqs[0].input, "NULL");
+  EXPECT_EQ(reqs[0].atMs - t0, 300u);
+  // Only the exact text counts: "NULL:" retries.
+  EXPECT_EQ(CallConnect(*st, "COM2", "NULL:"), 0);
+  EXPECT_EQ(CallRequests().size(), 3u);   // the second word 4, then a retry that gets 0
+}
+
+TEST_F(Calls, VariantArgumentsAreNarrowedByTheirLowBytes) {
+  BstrVariant port(u"COM2");
+  BstrVariant address(u"AA:\u4E42B");   // a unit above 0xFF keeps only its low byte 0x42
+  EXPECT_EQ(CallQuery(*st, &port.v, &address.v), 0);
+  auto reqs = CallRequests();
+  ASSERT_EQ(reqs.size(), 1u);
+  EXPECT_EQ(reqs[0].device, 0);   // COM2
+  EXPECT_EQ(reqs[0].input, "AA:BB");
+  EXPECT_EQ(st->settings.BT_SelPort, 1);
+}
+
+TEST_F(Calls, BTlongReturns3ForAnyArgument) {
+  int32_t v = 12345;
+  EXPECT_EQ(CallLong(&v), 3);
+  EXPECT_EQ(v, 12345);
+  EXPECT_EQ(CallLong(nullptr), 3);
+  EXPECT_TRUE(CallRequests().empty());
+}
+
+// Arguments that do not hold what they should never write past a buffer, never crash, and
+// give a defined result.
+TEST_F(Calls, PortTextsThatNameNoPortReturn2AndTouchNoSettings) {
+  CopyField(st->settings.Port[0].SelHost, "00:11:22:33:44:55");
+  st->settings.BT_SelPort = 1;
+  BstrVariant nullBstr(u"");
+  nullBstr.v.bstrVal = nullptr;
+  for (const void* port : {static_cast<const void*>(nullptr), static_cast<const void*>("CO"),
+                           static_cast<const void*>("COM"), static_cast<const void*>("COM0"),
+                           static_cast<const void*>("COM5"), static_cast<const void*>(""),
+                           static_cast<const void*>("LPTx"),
+                           static_cast<const void*>(&nullBstr.v)}) {
+    EXPECT_EQ(CallQuery(*st, port, "NONE"), 2);
+    EXPECT_EQ(st->DllEntered, 0);
+  }
+  EXPECT_TRUE(CallRequests().empty());
+  EXPECT_FALSE(FileExists("Quorvex.ini"));
+  EXPECT_EQ(st->settings.BT_SelPort, 1);
+  EXPECT_STREQ(st->settings.Port[0].SelHost, "00:11:22:33:44:55");
+}
+
+TEST_F(Calls, OverlongTextsAreCutTo255AndMissingTextsReadAsEmpty) {
+  std::string longAddress(300, 'A');
+  EXPECT_EQ(CallConnect(*st, "COM1", longAddress.c_str()), 0);
+  auto reqs = CallRequests();
+  ASSERT_EQ(reqs.size(), 1u);
+  EXPECT_EQ(reqs[0].inLen, 255u);
+  EXPECT_EQ(reqs[0].input, std::string(255, 'A'));
+
+  std::string longPort = "COM2" + std::string(400, ':');
+  EXPECT_EQ(CallQuery(*st, longPort.c_str(), nullptr), 0);
+  reqs = CallRequests();
+  ASSERT_EQ(reqs.size(), 2u);
+  EXPECT_EQ(reqs[1].device, 0);
+  EXPECT_EQ(reqs[1].inLen, 0u);
+
+  std::u16string longBstr = u"COM1" + std::u16string(600, u'x');
+  BstrVariant port(longBstr);
+  BstrVariant text(std::u16string(600, u'y'));
+  EXPECT_EQ(CallReset(*st, &port.v, &text.v), 0);
+  reqs = CallRequests();
+  ASSERT_EQ(reqs.size(), 3u);
+  EXPECT_EQ(reqs[2].input, std::string(255, 'y'));
+}
+
+TEST_F(Calls, ASecondVariantThatHoldsNoBstrReadsAsEmpty) {
+  BstrVariant port(u"COM1");
+  TextVariant number{};
+  number.vt = 3;   // VT_I4: its value is not a text pointer
+  number.bstrVal = reinterpret_cast<const uint16_t*>(0x1);
+  EXPECT_EQ(CallReset(*st, &port.v, &number), 0);
+  BstrVariant nullText(u"");
+  nullText.v.bstrVal = nullptr;
+  EXPECT_EQ(CallReset(*st, &port.v, &nullText.v), 0);
+  auto reqs = CallRequests();
+  ASSERT_EQ(reqs.size(), 2u);
+  EXPECT_EQ(reqs[0].inLen, 0u);
+  EXPECT_EQ(reqs[1].inLen, 0u);
+}
+
+TEST_F(Calls, CallsFromTwoThreadsNeverOverlapAndTheSecondStartsAsTheFirstReturns) {
+  // Each query is held inside the driver for a while; DllEntered is seen set meanwhile.
+  std::atomic<int> busySeen{0};
+  std::chrono::steady_clock::time_point firstReturned, secondArrived;
+  std::atomic<bool> firstInside{false};
+  driver.SetDuringControl([&](const DriverRequest& r) {
+    if (st->DllEntered == 1) ++busySeen;
+    if (r.input == "first") {
+      firstInside = true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } else {
+      secondArrived = std::chrono::steady_clock::now();
+    }
+  });
+  uint64_t t0 = clock.NowMs();
+  std::thread a([&] {
+    CallQuery(*st, "COM1", "first");
+    firstReturned = std::chrono::steady_clock::now();
+  });
+  while (!firstInside) std::this_thread::yield();
+  std::thread b([&] { CallQuery(*st, "COM2", "second"); });
+  a.join();
+  b.join();
+
+  EXPECT_EQ(driver.MaxConcurrentControls(), 1);
+  EXPECT_EQ(busySeen, 2);
+  auto reqs = CallRequests();
+  ASSERT_EQ(reqs.size(), 2u);
+  EXPECT_EQ(reqs[0].input, "first");
+  EXPECT_EQ(reqs[1].input, "second");
+  EXPECT_EQ(reqs[1].device, 0);   // the second call's own port, not the first's
+  // No polling pause: the waiting call went on without sleeping, within a few ms of real time.
+  EXPECT_EQ(clock.NowMs(), t0);
+  EXPECT_EQ(clock.SleepCalls(), 0u);
+  EXPECT_LT(secondArrived - firstReturned, std::chrono::milliseconds(40));
+  EXPECT_EQ(st->DllEntered, 0);
+}
+
+}  // namespace
