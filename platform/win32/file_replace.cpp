@@ -14,11 +14,11 @@ namespace {
 constexpr int kMoveAttempts = 5;
 constexpr DWORD kMovePauseMs = 50;
 
-// Writes the whole file; *created tells whether the file was opened at all, so that a
-// caller removes only a file of its own.
-bool WriteWhole(const char* path, const void* bytes, size_t len, bool* created) {
-  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+// Writes the whole file, letting others share it as share says; *created tells whether the
+// file was opened at all, so that a caller removes only a file of its own.
+bool WriteWhole(const char* path, const void* bytes, size_t len, DWORD share, bool* created) {
+  HANDLE h = CreateFileA(path, GENERIC_WRITE, share, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
   *created = h != INVALID_HANDLE_VALUE;
   if (!*created) return false;
   const char* p = static_cast<const char*>(bytes);
@@ -49,7 +49,7 @@ bool WriteFileReplacing(const char* target, const void* bytes, size_t len) {
 
   // Nothing is touched until the temporary file is complete on disk.
   bool created = false;
-  if (!WriteWhole(tmp, bytes, len, &created)) {
+  if (!WriteWhole(tmp, bytes, len, 0, &created)) {
     if (created) DeleteFileA(tmp);
     return false;
   }
@@ -58,7 +58,8 @@ bool WriteFileReplacing(const char* target, const void* bytes, size_t len) {
     if (!HeldByAnother(GetLastError())) break;
     Sleep(kMovePauseMs);
   }
-  bool ok = WriteWhole(target, bytes, len, &created);
+  // In place, beside whoever holds the target open.
+  bool ok = WriteWhole(target, bytes, len, FILE_SHARE_READ | FILE_SHARE_WRITE, &created);
   DeleteFileA(tmp);
   return ok;
 }
