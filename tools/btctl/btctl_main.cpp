@@ -1,0 +1,120 @@
+// btctl: one call of the printer link library per run, for technicians and scripts.
+//
+//   btctl [--dll PATH] [--variant] query COM2 [TEXT]
+//   btctl [--dll PATH] [--variant] connect COM1 ADDRESS
+//   btctl [--dll PATH] [--variant] reset COM1 [TEXT]
+//   btctl [--dll PATH] [--variant] monitor COM1 MON_ON
+//   btctl [--dll PATH] long
+//
+// Exit status: 0 when the call returned 0, 1 when it returned anything else, 2 when the
+// library could not be loaded or the export bound (or the command line is wrong).
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "library/include/Mendalix.h"
+#include "tools/btctl/library_binding.h"
+#include "tools/btctl/result_text.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: btctl [--dll PATH] [--variant] COMMAND ARGS\n"
+    "  query   PORT [TEXT]    BT_OnQuery: the printers in range (TEXT defaults to NONE)\n"
+    "  connect PORT ADDRESS   BT_OnConnect: connect PORT to a printer; NULL drops the link\n"
+    "  reset   PORT [TEXT]    BT_OnReset (TEXT defaults to NONE)\n"
+    "  monitor PORT COMMAND   BT_OnMonitor: MON_ON starts link monitoring, anything else stops it\n"
+    "  long                   BT_long\n"
+    "PORT is COM1 to COM4.\n"
+    "  --dll PATH   the library to load (default: %s)\n"
+    "  --variant    pass both texts as automation VARIANTs holding BSTRs\n"
+    "Prints the result word in hex and what it means. Exit status: 0 for a result of 0,\n"
+    "1 for any other result, 2 when the library cannot be loaded or bound.\n";
+
+struct Command {
+  const char* word;
+  const char* exportName;
+  int minArgs, maxArgs;   // after the command word
+};
+
+const Command kCommands[] = {
+    {"query", "BT_OnQuery", 1, 2},
+    {"connect", "BT_OnConnect", 2, 2},
+    {"reset", "BT_OnReset", 1, 2},
+    {"monitor", "BT_OnMonitor", 2, 2},
+    {"long", "BT_long", 0, 0},
+};
+
+int Usage(FILE* out, int status) {
+  fprintf(out, kUsage, kDefaultLibrary);
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* dll = kDefaultLibrary;
+  bool variant = false;
+  int i = 1;
+  for (; i < argc && strncmp(argv[i], "--", 2) == 0; ++i) {
+    if (strcmp(argv[i], "--help") == 0) return Usage(stdout, 0);
+    if (strcmp(argv[i], "--variant") == 0) {
+      variant = true;
+    } else if (strcmp(argv[i], "--dll") == 0 && i + 1 < argc) {
+      dll = argv[++i];
+    } else {
+      fprintf(stderr, "btctl: unknown option %s\n", argv[i]);
+      return Usage(stderr, 2);
+    }
+  }
+  if (i >= argc) return Usage(stderr, 2);
+
+  const Command* cmd = nullptr;
+  for (const Command& c : kCommands)
+    if (strcmp(argv[i], c.word) == 0) cmd = &c;
+  int nargs = argc - i - 1;
+  if (!cmd || nargs < cmd->minArgs || nargs > cmd->maxArgs) {
+    fprintf(stderr, "btctl: bad command line\n");
+    return Usage(stderr, 2);
+  }
+  const char* port = nargs >= 1 ? argv[i + 1] : "";
+  const char* text = nargs >= 2 ? argv[i + 2] : "NONE";
+
+  const char* why = "";
+  void* lib = LoadLibraryByName(dll, &why);
+  if (!lib) {
+    fprintf(stderr, "btctl: cannot load %s: %s\n", dll, why ? why : "");
+    return 2;
+  }
+  void* fn = BindExport(lib, cmd->exportName);
+  if (!fn) {
+    fprintf(stderr, "btctl: %s has no export %s\n", dll, cmd->exportName);
+    UnloadLibrary(lib);
+    return 2;
+  }
+
+  int32_t result;
+  if (strcmp(cmd->word, "long") == 0) {
+    int value = 0;
+    result = reinterpret_cast<BT_long_t>(fn)(&value);
+    printf("%s = 0x%08X (%d)\n", cmd->exportName, static_cast<unsigned>(result), result);
+  } else {
+    using Call = int(MENDALIX_API*)(const void*, const void*);
+    Call call = reinterpret_cast<Call>(fn);
+    if (variant) {
+      TextAsVariant vPort(port), vText(text);
+      result = call(vPort.get(), vText.get());
+    } else {
+      result = call(port, text);
+    }
+    printf("%s(%s, %s)%s = 0x%08X\n", cmd->exportName, port, text, variant ? " [VARIANT]" : "",
+           static_cast<unsigned>(result));
+    if (strcmp(cmd->word, "monitor") == 0)
+      PrintMonitorResult(stdout, static_cast<uint32_t>(result));
+    else
+      PrintLinkFlags(stdout, static_cast<uint32_t>(result));
+  }
+  fflush(stdout);
+  UnloadLibrary(lib);
+  return result == 0 ? 0 : 1;
+}

@@ -1,0 +1,45 @@
+#include "tools/btctl/result_text.h"
+
+#include "library/include/Mendalix.h"
+
+namespace {
+
+struct FlagText {
+  uint32_t flag;
+  const char* text;
+};
+
+const FlagText kFlags[] = {
+    {MENDALIX_LINK_NO_DRIVER, "no driver installed (the port has no control device)"},
+    {MENDALIX_LINK_DISCONNECTED, "disconnected"},
+    {MENDALIX_LINK_HOST_DONGLE_FAILED, "terminal dongle failed"},
+    {MENDALIX_LINK_PRINTER_CONN_FAILED, "printer dongle connection failed"},
+    {MENDALIX_LINK_ANSWER_BACK_FAILED, "printer answer-back failed"},
+    {MENDALIX_LINK_MAINBOARD_UNSUPPORTED, "main board not supported"},
+};
+
+}  // namespace
+
+void PrintLinkFlags(FILE* out, uint32_t word) {
+  if (word == 0) {
+    fprintf(out, "  0x000 success / connected\n");
+    return;
+  }
+  uint32_t rest = word;
+  for (const FlagText& f : kFlags) {
+    if (word & f.flag) {
+      fprintf(out, "  0x%03X %s\n", static_cast<unsigned>(f.flag), f.text);
+      rest &= ~f.flag;
+    }
+  }
+  if (rest) fprintf(out, "  0x%03X unlisted failure bits\n", static_cast<unsigned>(rest));
+}
+
+void PrintMonitorResult(FILE* out, uint32_t word) {
+  if (word == MENDALIX_LINK_NO_DRIVER)
+    fprintf(out, "  0x002 no driver installed (the port has no control device)\n");
+  else if (word != 0)
+    fprintf(out, "  the driver took the monitor command\n");
+  else
+    fprintf(out, "  the driver refused the monitor command\n");
+}
