@@ -1,0 +1,55 @@
+/* The driver's clock, its model lock and the timer thread that lets scenario time pass. */
+#include "simulator/driver/sarno_driver.h"
+
+ULONGLONG sarno_now_ms(void) { return KeQueryInterruptTime() / 10000u; }
+
+void sarno_lock(struct sarno_driver* d) {
+  KeWaitForSingleObject(&d->model_lock, Executive, KernelMode, FALSE, NULL);
+}
+
+void sarno_unlock(struct sarno_driver* d) { KeReleaseMutex(&d->model_lock, FALSE); }
+
+/* Every tick: fire the scenario's due events, finish requests whose busy time is over and
+ * complete reads that became ready. Ends when the unload sets `stopping`. */
+static VOID NTAPI timer_main(PVOID context) {
+  struct sarno_driver* d = context;
+  LARGE_INTEGER period;
+  period.QuadPart = -(LONGLONG)SARNO_TICK_MS * 10000;
+  while (!d->stopping) {
+    ULONGLONG now;
+    KeDelayExecutionThread(KernelMode, FALSE, &period);
+    if (d->stopping) break;
+    now = sarno_now_ms();
+    sarno_lock(d);
+    sim_tick(&d->model, now);
+    sarno_serve(d, now);
+    sarno_unlock(d);
+  }
+  PsTerminateSystemThread(STATUS_SUCCESS);
+}
+
+NTSTATUS sarno_start_timer(struct sarno_driver* d) {
+  NTSTATUS st = PsCreateSystemThread(&d->timer_thread, THREAD_ALL_ACCESS, NULL, NULL, NULL,
+                                     timer_main, d);
+  if (!NT_SUCCESS(st)) {
+    d->timer_thread = NULL;
+    return st;
+  }
+  st = ObReferenceObjectByHandle(d->timer_thread, SYNCHRONIZE, *PsThreadType, KernelMode,
+                                 (PVOID*)&d->timer, NULL);
+  if (!NT_SUCCESS(st)) d->timer = NULL;
+  return STATUS_SUCCESS;
+}
+
+void sarno_stop_timer(struct sarno_driver* d) {
+  InterlockedExchange((LONG*)&d->stopping, 1);
+  if (d->timer) {
+    KeWaitForSingleObject(d->timer, Executive, KernelMode, FALSE, NULL);
+    ObDereferenceObject(d->timer);
+    d->timer = NULL;
+  }
+  if (d->timer_thread) {
+    ZwClose(d->timer_thread);
+    d->timer_thread = NULL;
+  }
+}

@@ -1,0 +1,117 @@
+/* The kernel-mode shell of the printer-dongle driver simulator: one state object for the
+ * whole driver, shared by its entry, dispatch, environment and serial-port files. The
+ * behaviour itself lives in the portable model (simulator/model); this shell turns I/O
+ * requests into model calls and gives the model the registry, files and a clock. */
+#ifndef SIMULATOR_DRIVER_SARNO_DRIVER_H
+#define SIMULATOR_DRIVER_SARNO_DRIVER_H
+
+#include <ntddk.h>
+
+#include "simulator/driver/sarno_diagnostics.h"
+#include "simulator/model/sim_model.h"
+
+#define SARNO_READ_QUEUE 8     /* reads a control device keeps waiting */
+#define SARNO_BUSY_SLOTS 16    /* requests held "in progress" for the scenario's busy time */
+#define SARNO_SCENARIO_SIZE 16384
+#define SARNO_TICK_MS 10       /* the timer thread's period */
+
+enum sarno_device_kind { SARNO_CONTROL = 1, SARNO_SERIAL = 2 };
+
+/* Device extension of every device the driver creates. */
+struct sarno_device {
+  int kind;    /* enum sarno_device_kind */
+  int number;  /* control device number 0..3, or COM index 0..3 of a serial port */
+};
+
+/* A request held until its busy time has passed. */
+struct sarno_busy {
+  PIRP irp;     /* NULL: slot free */
+  int device;
+  ULONGLONG due_ms;
+  uint32_t timing;  /* index into the timing log, for its result */
+};
+
+/* The line settings of one virtual serial port, kept so that reads return what was set. */
+struct sarno_serial {
+  PFILE_OBJECT owner;  /* the one opener; NULL when closed */
+  ULONG baud;
+  UCHAR stop_bits, parity, word_length;
+  UCHAR chars[6];
+  ULONG handflow[4];
+  ULONG timeouts[5];
+  ULONG wait_mask;
+};
+
+struct sarno_driver {
+  PDRIVER_OBJECT driver;
+  PDEVICE_OBJECT control[SIM_DEVICE_COUNT];
+  PDEVICE_OBJECT serial[SIM_PORT_COUNT];
+  int control_linked[SIM_DEVICE_COUNT];
+  int serial_linked[SIM_PORT_COUNT];
+  HANDLE parameters;           /* the service's Parameters key, open for the driver's life */
+  ULONGLONG start_ms;
+
+  /* The model and everything it owns: taken around every model call. A mutex, because a
+   * query writes the settings file from inside the model call. */
+  KMUTEX model_lock;
+  struct sim_model model;
+  struct sim_scenario scenario;
+  char scenario_text[SARNO_SCENARIO_SIZE];
+
+  /* Waiting requests; cancel routines take this lock, so it is a spin lock. */
+  KSPIN_LOCK irp_lock;
+  PIRP reads[SIM_DEVICE_COUNT][SARNO_READ_QUEUE];
+  int read_count[SIM_DEVICE_COUNT];
+  LONG reads_withdrawn[SIM_DEVICE_COUNT]; /* cancelled, not yet told to the model */
+  struct sarno_busy busy[SARNO_BUSY_SLOTS];
+  LONG busy_withdrawn;                    /* cancelled busy requests, not yet left */
+
+  /* Timer thread: ticks the model and finishes busy requests. */
+  HANDLE timer_thread;
+  PKTHREAD timer;
+  volatile LONG stopping;
+
+  struct sarno_serial port[SIM_PORT_COUNT];
+
+  /* What the diagnostic request reports. */
+  uint32_t timing_count;
+  struct sarno_timing timing[SARNO_TIMING_SIZE];
+  uint32_t reads_completed;
+  uint32_t reads_cancelled;
+};
+
+extern struct sarno_driver g_sarno;
+
+/* sarno_clock.c */
+ULONGLONG sarno_now_ms(void);
+NTSTATUS sarno_start_timer(struct sarno_driver* d);
+void sarno_stop_timer(struct sarno_driver* d);
+void sarno_lock(struct sarno_driver* d);
+void sarno_unlock(struct sarno_driver* d);
+
+/* sarno_env.c: the model's environment, and the registry and file helpers behind it. */
+void sarno_env_setup(struct sim_env* env, struct sarno_driver* d);
+NTSTATUS sarno_open_parameters(struct sarno_driver* d, PUNICODE_STRING service_key);
+/* Reads the scenario named by the "ScenarioFile" value; on failure writes the reason into
+ * the "LoadError" value and returns an error. */
+NTSTATUS sarno_load_scenario(struct sarno_driver* d);
+void sarno_set_load_error(struct sarno_driver* d, const char* text);
+
+/* sarno_requests.c: control-device requests, reads and the queues behind them. */
+NTSTATUS sarno_control_request(struct sarno_driver* d, int device, PIRP irp);
+NTSTATUS sarno_control_read(struct sarno_driver* d, int device, PIRP irp);
+void sarno_control_cleanup(struct sarno_driver* d, int device, PFILE_OBJECT file);
+/* Under the model lock: completes what became ready, busy requests that are due, and tells
+ * the model of cancelled ones. Called after every model call and by the timer. */
+void sarno_serve(struct sarno_driver* d, ULONGLONG now);
+/* Completes every waiting request as cancelled (unload). */
+void sarno_drain(struct sarno_driver* d);
+
+/* sarno_serial.c: the virtual COM ports of the ports that have a terminal dongle. */
+NTSTATUS sarno_serial_dispatch(struct sarno_driver* d, int com_index, PIRP irp);
+void sarno_serial_init(struct sarno_serial* port);
+
+/* Completes irp with status and byte count; returns status. */
+NTSTATUS sarno_complete(PIRP irp, NTSTATUS status, ULONG_PTR bytes);
+
+#endif
