@@ -62,7 +62,7 @@ static int parse_uint(const char* s, size_t len, uint32_t max, uint32_t* out) {
     uint32_t d;
     if (s[i] < '0' || s[i] > '9') return 0;
     d = (uint32_t)(s[i] - '0');
-    if (v > (max - d) / 10u) return 0;
+    if (d > max || v > (max - d) / 10u) return 0;
     v = v * 10u + d;
   }
   *out = v;
@@ -230,7 +230,8 @@ static int parse_busy(struct sim_scenario* s, const struct sim_line* l, const ch
 int sim_parse_scenario(struct sim_scenario* out, const char* text, size_t len,
                        struct sim_parse_error* err) {
   size_t pos = 0;
-  int line = 0;
+  int line = 0, ok = 1;
+  const char* why = "";
   sim_fill(out, 0, sizeof *out);
   if (err) {
     err->line = 0;
@@ -240,14 +241,17 @@ int sim_parse_scenario(struct sim_scenario* out, const char* text, size_t len,
   while (pos < len) {
     size_t start = pos, end;
     struct sim_line l;
-    const char* why = "";
-    int ok;
     ++line;
     while (pos < len && text[pos] != '\n') ++pos;
     end = pos;
     if (pos < len) ++pos; /* the '\n' */
-    if (end - start > SIM_LINE_MAX) return fail(err, line, "line longer than 255 characters");
-    if (!split(text + start, end - start, &l, &why)) return fail(err, line, why);
+    if (end - start - (end > start && text[end - 1] == '\r' ? 1u : 0u) > SIM_LINE_MAX) {
+      why = "line longer than 255 characters";
+      ok = 0;
+    } else {
+      ok = split(text + start, end - start, &l, &why);
+    }
+    if (!ok) break;
     if (l.count == 0) continue;
     if (is(&l, 0, "device")) ok = parse_device(out, &l, &why);
     else if (is(&l, 0, "dongle")) ok = parse_dongle(out, &l, &why);
@@ -255,7 +259,9 @@ int sim_parse_scenario(struct sim_scenario* out, const char* text, size_t len,
     else if (is(&l, 0, "at")) ok = parse_event(out, &l, &why);
     else if (is(&l, 0, "busy")) ok = parse_busy(out, &l, &why);
     else { ok = 0; why = "unknown statement"; }
-    if (!ok) return fail(err, line, why);
+    if (!ok) break;
   }
-  return 0;
+  if (ok) return 0;
+  sim_fill(out, 0, sizeof *out); /* nothing of a refused scenario may be used */
+  return fail(err, line, why);
 }

@@ -5,6 +5,10 @@
 
 #include "simulator/model/sim_model.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 struct sim_findings {
   const char* host;                 /* SelHost */
   const char* version;              /* HostVrsn */
@@ -21,5 +25,9 @@ size_t sim_default_settings(char* out, size_t size);
  * Returns the new length, 0 when it does not fit out. */
 size_t sim_write_findings(const char* in, size_t in_len, int com_index,
                           const struct sim_findings* f, char* out, size_t size);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif
