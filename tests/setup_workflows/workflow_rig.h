@@ -1,0 +1,155 @@
+// A started main dialog on the headless controls, with everything around it faked: the
+// library's two calls (answering as the driver would, and writing the query findings into
+// the settings file the way the driver does), the serial ports, the registry, sounds and a
+// clock that never waits. Tests act as the user through the helpers and read what the user
+// would see: status lines, message boxes, captions, selections, the settings file.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/file_version.h"
+#include "platform/host/fake_comm.h"
+#include "platform/host/fake_sound.h"
+#include "platform/host/headless_dialog.h"
+#include "platform/host/memory_registry.h"
+#include "platform/host/virtual_clock.h"
+#include "platform/module.h"
+#include "platform/process.h"
+#include "platform/thread.h"
+#include "setup/QuorvexDlg.h"
+
+namespace wf {
+
+// One port's block of the settings file.
+struct IniPort {
+  std::string host = "NONE";
+  std::string selprt = "NONE";
+  std::vector<std::string> printers;  // "NONE" ends the list in the file
+  std::string version = "NONE";
+};
+
+// The settings file as the program and the driver write it.
+struct Ini {
+  int selPort = 1;  // COM number
+  std::string baud = "19200N81";
+  IniPort port[4];
+  std::string mode = "AUTO";
+};
+std::string FormatIni(const Ini& ini);
+
+// The library's calls as the program makes them.
+struct LibCall {
+  std::string fn;  // "BT_OnQuery" or "BT_OnConnect"
+  std::string port;
+  std::string text;
+};
+
+// Threads that never run: workflow stories keep the monitor out of the way; the monitor's
+// own stories use real threads.
+class ParkedThreads : public platform::ThreadApi {
+ public:
+  int starts = 0;
+  platform::ThreadHandle Start(void (*)(void*), void*) override {
+    ++starts;
+    return reinterpret_cast<platform::ThreadHandle>(0x7E57);
+  }
+  bool Join(platform::ThreadHandle, uint32_t) override { return true; }
+  void Release(platform::ThreadHandle) override {}
+};
+
+class Rig : public platform::ModuleApi,
+            public platform::ProcessApi,
+            public platform::FileVersionApi {
+ public:
+  // ini: the file beside the program at start, or none.
+  explicit Rig(const Ini* ini, bool withLibrary = true);
+  ~Rig() override;
+
+  // Runs the dialog's start-up; the serial ports of ports with a terminal dongle in the
+  // file exist.
+  void Start(std::vector<std::string> args = {});
+
+  // The driver's side. A query of COMn returns status and, like the driver, writes host,
+  // version and printers into the port's block of the file first.
+  void DriverQueryFinds(int port, uint32_t status, const std::string& host,
+                        const std::string& version, std::vector<std::string> printers);
+  // The word a connect of COMn answers; 0 unless set.
+  void DriverConnectAnswers(int port, uint32_t status);
+  // Runs while a library call is under way (the dialog's thread is blocked in it).
+  std::function<void(const LibCall&)> duringCall;
+
+  // The user.
+  void ChoosePort(int port);                     // from the port box's list
+  void ChoosePrinter(const std::string& address);  // in the printer address list
+  void Click(int id);
+  void Pump();  // the dialog handles what was posted to it
+
+  // What the user sees.
+  std::vector<std::string> Status() { return controls.Entries(IDC_STATUS_LIST); }
+  std::vector<std::string> Boxes() { return controls.boxes; }
+  std::string Caption(int id) { return controls.Text(id); }
+  bool Enabled(int id) { return controls.At(id).enabled; }
+  std::string SelectedPort();  // text of the port box's selection
+  std::vector<std::string> PrinterList() { return controls.Entries(IDC_PRINTER_LIST); }
+  std::string SelectedPrinter();
+  std::string ReadIni();
+  void WriteIni(const Ini& ini);
+  void ForgetSeen();  // clears status lines, boxes and library calls seen so far
+
+  std::vector<LibCall> calls;
+  std::string dir;
+  std::string iniPath;
+
+  platform::MemoryRegistry registry;
+  platform::FakeComm comm;
+  platform::FakeSound sound;
+  platform::VirtualClock clock;
+  ParkedThreads parked;
+  platform::HeadlessDialog controls;
+  std::unique_ptr<CQuorvexDlg> dlg;
+  QuorvexSeams seams;
+
+  // ModuleApi
+  bool SetDllDirectory(const char*) override { return true; }
+  platform::ModuleHandle LoadLibrary(const char* name) override;
+  void* GetProcAddress(platform::ModuleHandle h, const char* name) override;
+  void FreeLibrary(platform::ModuleHandle) override {
+    if (onFree) onFree();
+    ++frees;
+  }
+  // ProcessApi
+  size_t GetModuleFileName(char* out, size_t size) override;
+  size_t GetSystemDirectory(char* out, size_t size) override;
+  unsigned WinExec(const char*, int) override { return 33; }
+  size_t LoadString(int id, char* out, size_t size) override;
+  void* LoadIcon(int) override { return reinterpret_cast<void*>(0x1C0); }
+  // FileVersionApi: no file has a version record here.
+  uint32_t GetFileVersionInfoSize(const char*) override { return 0; }
+  bool GetFileVersionInfo(const char*, uint32_t, void*) override { return false; }
+  bool QueryFileVersion(const void*, uint32_t*, uint32_t*) override { return false; }
+
+  int frees = 0;
+  std::function<void()> onFree;  // runs as the library is released
+
+  // The fake library's entry points reach the rig through this.
+  static Rig* current;
+  int32_t OnLibraryCall(const char* fn, const char* port, const char* text);
+
+ private:
+  struct QueryAnswer {
+    bool set = false;
+    uint32_t status = 0;
+    std::string host, version;
+    std::vector<std::string> printers;
+  };
+  QueryAnswer query_[5];
+  uint32_t connect_[5] = {};
+  bool withLibrary_;
+  std::vector<std::string> argStore_;
+  std::vector<const char*> argv_;
+};
+
+}  // namespace wf
