@@ -6,6 +6,7 @@
 #include "platform/driver_requests.h"
 #include "platform/sound.h"
 #include "setup/QuorvexDlg.h"
+#include "setup/framework/afxthread.h"
 
 namespace {
 
@@ -37,13 +38,6 @@ bool ReadConnectState(platform::RegistryApi& reg, int n, uint32_t* value) {
 
 }  // namespace
 
-int MonitorQueueRoom(const CQuorvexDlg& dlg) {
-  const QuorvexState& st = dlg.st;
-  uint32_t used = st.MonitorMsgHead.load(std::memory_order_relaxed) -
-                  st.MonitorMsgTail.load(std::memory_order_acquire);
-  return QuorvexState::kMonitorQueue - static_cast<int>(used);
-}
-
 int MonitorPass(CQuorvexDlg& dlg) {
   QuorvexState& st = dlg.st;
   const uint32_t leads = st.SelHostLeads.load(std::memory_order_acquire);
@@ -54,18 +48,13 @@ int MonitorPass(CQuorvexDlg& dlg) {
     if (!ReadConnectState(*dlg.seams.registry, n, &value)) continue;  // keep what we knew
     if (value == st.ConnectState[n - 1].load(std::memory_order_relaxed)) continue;
 
-    // The dialog takes lines in order with each ThreadMsg. While it is behind by a whole ring
-    // (its thread blocked in a long library call) the change waits for a later pass instead
-    // of overwriting a line not yet shown; the label keeps the old state until then.
-    if (MonitorQueueRoom(dlg) <= 0) continue;
-
+    // The dialog takes the lines in order, one per ThreadMsg. While it is a whole ring behind
+    // (its thread blocked in a long library call) the change waits for a later pass rather
+    // than losing its line; the label keeps the old state until then.
     char msg[100];
     CQuorvexDlg::FormatLinkResult(value, n, msg, sizeof msg);
-    st.ConnectState[n - 1].store(value, std::memory_order_release);
-    uint32_t head = st.MonitorMsgHead.load(std::memory_order_relaxed);
-    MonitorMessage& slot = st.MonitorMsg[head % QuorvexState::kMonitorQueue];
-    std::snprintf(slot.text, sizeof slot.text, "%s", msg);
-    st.MonitorMsgHead.store(head + 1, std::memory_order_release);
+    if (!st.PushMonitorMessage(msg)) continue;
+    st.ConnectState[n - 1].store(value, std::memory_order_release);  // before the posts
     dlg.Controls().PostCommand(IDC_THREADMSG);
     dlg.Controls().PostCommand(IDC_STATE_COM1);
     ++changes;
@@ -89,7 +78,7 @@ void CQuorvexDlg::MonitorConnectState(void* param) {
   platform::ThreadApi* threads = dlg->seams.threads;
   RunMonitor(*dlg);
   // Like the framework's thread end: exit code 0, without touching the dialog again.
-  threads->ExitCurrent(0);
+  fw::AfxEndThread(*threads, 0);
 }
 
 void CQuorvexDlg::PublishSelHostLeads() {
@@ -103,7 +92,7 @@ void CQuorvexDlg::StartMonitor() {
   if (st.bMonitorStarted) return;
   PublishSelHostLeads();
   st.bMonitorStop.store(0, std::memory_order_release);
-  st.hMonitorThread = seams.threads->Start(&CQuorvexDlg::MonitorConnectState, this);
+  st.hMonitorThread = fw::AfxBeginThread(*seams.threads, &CQuorvexDlg::MonitorConnectState, this);
   st.bMonitorStarted = st.hMonitorThread != nullptr;
 }
 

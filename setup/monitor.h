@@ -19,5 +19,3 @@ int MonitorPass(CQuorvexDlg& dlg);
 // The thread's loop: sleep 1000 ms, leave when the stop flag is set, poll, again.
 void RunMonitor(CQuorvexDlg& dlg);
 
-// Monitor lines the ring can still take before the dialog has read any.
-int MonitorQueueRoom(const CQuorvexDlg& dlg);
