@@ -6,44 +6,44 @@
 #include "setup/QuorvexDlg.h"
 
 using Dlg = CQuorvexDlg;
-using fw::BN_CLICKED;
-using fw::CBN_EDITCHANGE;
-using fw::CBN_SELCHANGE;
-using fw::LBN_SELCHANGE;
+using fw::kBnClicked;
+using fw::kCbnEditChange;
+using fw::kCbnSelChange;
+using fw::kLbnSelChange;
 using fw::OnCommand;
 using fw::OnMessage;
 
 // The message map, in the order of the table of controls.
 static const fw::MessageMapEntry<Dlg> kMessageMap[] = {
-    OnMessage<Dlg>(fw::WM_SYSCOMMAND, &Dlg::OnSysCommand),
-    OnMessage<Dlg>(fw::WM_PAINT, &Dlg::OnPaint),
-    OnMessage<Dlg>(fw::WM_QUERYDRAGICON, &Dlg::OnQueryDragIcon),
-    OnMessage<Dlg>(fw::WM_DESTROY, &Dlg::OnDestroyMsg),
-    OnMessage<Dlg>(fw::WM_CTLCOLORSTATIC, &Dlg::OnCtlColor),
-    OnCommand<Dlg>(IDC_SAVESETTING, BN_CLICKED, &Dlg::OnSaveSetting),
-    OnCommand<Dlg>(IDC_PRINTER_LIST, LBN_SELCHANGE, &Dlg::OnSelchangePrinter),
-    OnCommand<Dlg>(IDC_QUERY, BN_CLICKED, &Dlg::OnQuery),
-    OnCommand<Dlg>(IDC_CONNECT, BN_CLICKED, &Dlg::OnNoAction),
-    OnCommand<Dlg>(IDC_ENTER_DATA_MODE, BN_CLICKED, &Dlg::OnNoAction),
-    OnCommand<Dlg>(IDC_END_DATA_MODE, BN_CLICKED, &Dlg::OnNoAction),
-    OnCommand<Dlg>(IDC_DISCONNECT, BN_CLICKED, &Dlg::OnNoAction),
-    OnCommand<Dlg>(IDC_OPENCOM, BN_CLICKED, &Dlg::OnOpencomClicked),
-    OnCommand<Dlg>(IDC_CLOSECOM, BN_CLICKED, &Dlg::OnClosecom),
-    OnCommand<Dlg>(IDC_HOST_RESET, BN_CLICKED, &Dlg::OnNoAction),
-    OnCommand<Dlg>(IDC_COMPORT, CBN_SELCHANGE, &Dlg::OnSelchangeComPort),
-    OnCommand<Dlg>(IDC_COMPORT, CBN_EDITCHANGE, &Dlg::OnEditchangeComPort),
-    OnCommand<Dlg>(IDC_AUTO, BN_CLICKED, &Dlg::OnAuto),
-    OnCommand<Dlg>(IDC_MANUAL, BN_CLICKED, &Dlg::OnManual),
-    OnCommand<Dlg>(IDC_HELPTEXT, BN_CLICKED, &Dlg::OnShowHelpText),
-    OnCommand<Dlg>(IDC_MYTEST, BN_CLICKED, &Dlg::OnNoAction),
-    OnCommand<Dlg>(IDC_CONNECT_PRINTER, BN_CLICKED, &Dlg::OnConnectPrinter),
-    OnCommand<Dlg>(IDC_CHANGE_BAUDRATE, BN_CLICKED, &Dlg::OnNoAction),
-    OnCommand<Dlg>(IDC_STATE_COM1, BN_CLICKED, &Dlg::OnStateLabels),
-    OnCommand<Dlg>(IDC_THREADMSG, BN_CLICKED, &Dlg::OnThreadMsg),
-    OnCommand<Dlg>(IDC_PLAYSOUND_ON, BN_CLICKED, &Dlg::OnPlaySoundOn),
-    OnCommand<Dlg>(IDC_PLAYSOUND_OFF, BN_CLICKED, &Dlg::OnPlaySoundOff),
-    OnCommand<Dlg>(IDC_AUTORUN_ON, BN_CLICKED, &Dlg::OnAutoRunOn),
-    OnCommand<Dlg>(IDC_AUTORUN_OFF, BN_CLICKED, &Dlg::OnAutoRunOff),
+    OnMessage<Dlg>(fw::kWmSysCommand, &Dlg::OnSysCommand),
+    OnMessage<Dlg>(fw::kWmPaint, &Dlg::OnPaint),
+    OnMessage<Dlg>(fw::kWmQueryDragIcon, &Dlg::OnQueryDragIcon),
+    OnMessage<Dlg>(fw::kWmDestroy, &Dlg::OnDestroyMsg),
+    OnMessage<Dlg>(fw::kWmCtlColorStatic, &Dlg::OnCtlColor),
+    OnCommand<Dlg>(IDC_SAVESETTING, kBnClicked, &Dlg::OnSaveSetting),
+    OnCommand<Dlg>(IDC_PRINTER_LIST, kLbnSelChange, &Dlg::OnSelchangePrinter),
+    OnCommand<Dlg>(IDC_QUERY, kBnClicked, &Dlg::OnQuery),
+    OnCommand<Dlg>(IDC_CONNECT, kBnClicked, &Dlg::OnNoAction),
+    OnCommand<Dlg>(IDC_ENTER_DATA_MODE, kBnClicked, &Dlg::OnNoAction),
+    OnCommand<Dlg>(IDC_END_DATA_MODE, kBnClicked, &Dlg::OnNoAction),
+    OnCommand<Dlg>(IDC_DISCONNECT, kBnClicked, &Dlg::OnNoAction),
+    OnCommand<Dlg>(IDC_OPENCOM, kBnClicked, &Dlg::OnOpencomClicked),
+    OnCommand<Dlg>(IDC_CLOSECOM, kBnClicked, &Dlg::OnClosecom),
+    OnCommand<Dlg>(IDC_HOST_RESET, kBnClicked, &Dlg::OnNoAction),
+    OnCommand<Dlg>(IDC_COMPORT, kCbnSelChange, &Dlg::OnSelchangeComPort),
+    OnCommand<Dlg>(IDC_COMPORT, kCbnEditChange, &Dlg::OnEditchangeComPort),
+    OnCommand<Dlg>(IDC_AUTO, kBnClicked, &Dlg::OnAuto),
+    OnCommand<Dlg>(IDC_MANUAL, kBnClicked, &Dlg::OnManual),
+    OnCommand<Dlg>(IDC_HELPTEXT, kBnClicked, &Dlg::OnShowHelpText),
+    OnCommand<Dlg>(IDC_MYTEST, kBnClicked, &Dlg::OnNoAction),
+    OnCommand<Dlg>(IDC_CONNECT_PRINTER, kBnClicked, &Dlg::OnConnectPrinter),
+    OnCommand<Dlg>(IDC_CHANGE_BAUDRATE, kBnClicked, &Dlg::OnNoAction),
+    OnCommand<Dlg>(IDC_STATE_COM1, kBnClicked, &Dlg::OnStateLabels),
+    OnCommand<Dlg>(IDC_THREADMSG, kBnClicked, &Dlg::OnThreadMsg),
+    OnCommand<Dlg>(IDC_PLAYSOUND_ON, kBnClicked, &Dlg::OnPlaySoundOn),
+    OnCommand<Dlg>(IDC_PLAYSOUND_OFF, kBnClicked, &Dlg::OnPlaySoundOff),
+    OnCommand<Dlg>(IDC_AUTORUN_ON, kBnClicked, &Dlg::OnAutoRunOn),
+    OnCommand<Dlg>(IDC_AUTORUN_OFF, kBnClicked, &Dlg::OnAutoRunOff),
 };
 
 bool CQuorvexDlg::RouteCommand(int id, int code) {

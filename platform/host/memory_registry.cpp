@@ -134,6 +134,17 @@ void MemoryRegistry::Remove(const std::string& key, const std::string& name) {
   if (it != keys_.end()) it->second.values.erase(Lower(name));
 }
 
+void MemoryRegistry::RemoveKey(const std::string& key) {
+  std::lock_guard<std::mutex> guard(lock_);
+  std::string path = Lower(key);
+  for (auto it = keys_.begin(); it != keys_.end();) {
+    if (it->first == path || it->first.compare(0, path.size() + 1, path + "\\") == 0)
+      it = keys_.erase(it);
+    else
+      ++it;
+  }
+}
+
 bool MemoryRegistry::HasKey(const std::string& key) {
   std::lock_guard<std::mutex> guard(lock_);
   return keys_.count(Lower(key)) != 0;

@@ -35,6 +35,7 @@ class MemoryRegistry : public RegistryApi {
   void PutDword(const std::string& key, const std::string& name, uint32_t value);
   void PutString(const std::string& key, const std::string& name, const std::string& text);
   void Remove(const std::string& key, const std::string& name);
+  void RemoveKey(const std::string& key);  // with the keys below it
   bool HasKey(const std::string& key);
   bool Get(const std::string& key, const std::string& name, uint32_t* type,
            std::vector<unsigned char>* bytes);

@@ -56,11 +56,11 @@ void CDialog::EndDialog(int result) {
 
 bool CDialog::DispatchCommand(int id, int code) {
   if (RouteCommand(id, code)) return true;
-  if (code == BN_CLICKED && id == kIdOk) {
+  if (code == kBnClicked && id == kIdOk) {
     OnOK();
     return true;
   }
-  if (code == BN_CLICKED && id == kIdCancel) {
+  if (code == kBnClicked && id == kIdCancel) {
     OnCancel();
     return true;
   }

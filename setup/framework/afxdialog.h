@@ -13,20 +13,20 @@
 namespace fw {
 
 // Window messages and notifications the program's map names (the Win32 values).
-constexpr uint32_t WM_DESTROY = 0x0002;
-constexpr uint32_t WM_PAINT = 0x000F;
-constexpr uint32_t WM_QUERYDRAGICON = 0x0037;
-constexpr uint32_t WM_COMMAND = 0x0111;
-constexpr uint32_t WM_SYSCOMMAND = 0x0112;
-constexpr uint32_t WM_CTLCOLORSTATIC = 0x0138;
-constexpr int BN_CLICKED = 0;
-constexpr int LBN_SELCHANGE = 1;
-constexpr int CBN_SELCHANGE = 1;
-constexpr int CBN_EDITCHANGE = 5;
+constexpr uint32_t kWmDestroy = 0x0002;
+constexpr uint32_t kWmPaint = 0x000F;
+constexpr uint32_t kWmQueryDragIcon = 0x0037;
+constexpr uint32_t kWmCommand = 0x0111;
+constexpr uint32_t kWmSysCommand = 0x0112;
+constexpr uint32_t kWmCtlColorStatic = 0x0138;
+constexpr int kBnClicked = 0;
+constexpr int kLbnSelChange = 1;
+constexpr int kCbnSelChange = 1;
+constexpr int kCbnEditChange = 5;
 constexpr int kIdOk = 1;      // IDOK
 constexpr int kIdCancel = 2;  // IDCANCEL
 
-// What a WM_CTLCOLORSTATIC handler receives: the control, and the text background colour it
+// What a kWmCtlColorStatic handler receives: the control, and the text background colour it
 // asks for (the brush stays the framework's).
 struct CtlColor {
   int id = 0;
@@ -43,7 +43,7 @@ struct CDataExchange {
 // such entry); saving stores the selected entry's text, or empty when none is selected.
 void DDX_LBString(CDataExchange* pDX, int id, std::string& value);
 
-// One row of a message map: a command (message WM_COMMAND, control id, notification) that
+// One row of a message map: a command (message kWmCommand, control id, notification) that
 // runs a plain handler, or a window message that runs a handler taking its parameters.
 // A message handler returns false to ask for the platform's default processing.
 template <class T>
@@ -57,7 +57,7 @@ struct MessageMapEntry {
 
 template <class T>
 constexpr MessageMapEntry<T> OnCommand(int id, int code, void (T::*h)()) {
-  return {WM_COMMAND, id, code, h, nullptr};
+  return {kWmCommand, id, code, h, nullptr};
 }
 template <class T>
 constexpr MessageMapEntry<T> OnMessage(uint32_t msg,
@@ -106,7 +106,7 @@ class CDialog {
   template <class T, size_t N>
   static bool RouteCommandIn(T* self, const MessageMapEntry<T> (&map)[N], int id, int code) {
     for (const auto& e : map)
-      if (e.message == WM_COMMAND && e.id == id && e.code == code) {
+      if (e.message == kWmCommand && e.id == id && e.code == code) {
         (self->*e.onCommand)();
         return true;
       }

@@ -1,0 +1,76 @@
+// The window side of the dialog stand-in: a modal dialog from a template resource
+// (DialogBoxParamA), whose procedure hands commands and the mapped window messages to the
+// dialog object.
+#include "platform/win32/windows_names.h"
+
+#include <vector>
+
+#include "platform/win32/win32_dialog.h"
+#include "setup/framework/afxdialog.h"
+
+namespace fw {
+
+namespace {
+
+// The dialogs running modally, innermost last: a new one is owned by the one before it.
+std::vector<HWND> g_open;
+
+// Messages whose handler result goes back through DWLP_MSGRESULT.
+INT_PTR Handled(HWND h, intptr_t result) {
+  SetWindowLongPtrA(h, DWLP_MSGRESULT, result);
+  return TRUE;
+}
+
+INT_PTR CALLBACK DialogProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* d = reinterpret_cast<CDialog*>(GetWindowLongPtrA(h, DWLP_USER));
+  if (msg == WM_INITDIALOG) {
+    d = reinterpret_cast<CDialog*>(lp);
+    SetWindowLongPtrA(h, DWLP_USER, lp);
+    g_open.push_back(h);
+    d->AttachControls(new platform::Win32DialogControls(h));
+    return d->OnInitDialog() ? TRUE : FALSE;
+  }
+  if (!d) return FALSE;
+  intptr_t result = 0;
+  switch (msg) {
+    case WM_COMMAND:
+      return d->DispatchCommand(LOWORD(wp), HIWORD(wp)) ? TRUE : FALSE;
+    case WM_CTLCOLORSTATIC: {
+      // The standard colours first; the dialog may then change the text background.
+      CtlColor cc;
+      cc.id = GetDlgCtrlID(reinterpret_cast<HWND>(lp));
+      if (!d->DispatchMessage(msg, 0, reinterpret_cast<intptr_t>(&cc), &result)) return FALSE;
+      auto brush = static_cast<INT_PTR>(DefWindowProcA(h, msg, wp, lp));
+      if (cc.setBkColor) SetBkColor(reinterpret_cast<HDC>(wp), cc.bkColor);
+      return brush;
+    }
+    case WM_QUERYDRAGICON:
+      return d->DispatchMessage(msg, wp, lp, &result) ? static_cast<INT_PTR>(result) : FALSE;
+    case WM_SYSCOMMAND:
+    case WM_PAINT:
+      return d->DispatchMessage(msg, wp, lp, &result) ? Handled(h, result) : FALSE;
+    case WM_DESTROY:
+      d->DispatchMessage(msg, wp, lp, &result);
+      return FALSE;  // the window's own destroy handling follows
+    case WM_NCDESTROY: {
+      if (!g_open.empty() && g_open.back() == h) g_open.pop_back();
+      auto* controls = &d->Controls();
+      d->AttachControls(nullptr);
+      delete static_cast<platform::Win32DialogControls*>(controls);
+      SetWindowLongPtrA(h, DWLP_USER, 0);
+      return FALSE;
+    }
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+int CDialog::DoModal() {
+  HWND owner = g_open.empty() ? nullptr : g_open.back();
+  return static_cast<int>(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(TemplateId()),
+                                          owner, DialogProc, reinterpret_cast<LPARAM>(this)));
+}
+
+}  // namespace fw
