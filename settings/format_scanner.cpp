@@ -26,32 +26,40 @@ bool FormatScanner::Refill() {
   return true;
 }
 
-int FormatScanner::Peek() {
-  if (pos_ == len_ && !Refill()) return -1;
-  return static_cast<unsigned char>(data_[pos_]);
-}
+// The scanning loops work on local copies of the position: the field a token is copied to
+// is plain char memory, which the compiler must otherwise assume may alias the position.
 
 void FormatScanner::SkipSpace() {
-  for (int c = Peek(); c >= 0 && IsSpace(static_cast<unsigned char>(c)); c = Peek()) ++pos_;
+  do {
+    const char* data = data_;
+    size_t i = pos_;
+    const size_t n = len_;
+    while (i < n && IsSpace(static_cast<unsigned char>(data[i]))) ++i;
+    pos_ = i;
+    if (i < n) return;
+  } while (Refill());
 }
 
 bool FormatScanner::ReadToken(Field field) {
   SkipSpace();
-  if (Peek() < 0) return false;  // end of input before the token: the field keeps its value
+  if (pos_ == len_) return false;  // end of input before the token: the field keeps its value
   size_t stored = 0;
   const size_t room = field.size > 0 ? field.size - 1 : 0;
-  for (int c = Peek(); c >= 0 && !IsSpace(static_cast<unsigned char>(c)); c = Peek()) {
-    // Copy what is left of this run of the buffer in one go, bounded by the field.
-    const char* run = data_ + pos_;
-    size_t n = 0;
-    while (pos_ + n < len_ && !IsSpace(static_cast<unsigned char>(run[n]))) ++n;
+  // A token may run across chunks of the file; each run is copied as far as the field goes.
+  do {
+    const char* data = data_;
+    const size_t begin = pos_;
+    const size_t n = len_;
+    size_t i = begin;
+    while (i < n && !IsSpace(static_cast<unsigned char>(data[i]))) ++i;
+    pos_ = i;
     if (stored < room) {
-      size_t take = n < room - stored ? n : room - stored;
-      std::memcpy(field.dst + stored, run, take);
+      const size_t take = i - begin < room - stored ? i - begin : room - stored;
+      std::memcpy(field.dst + stored, data + begin, take);
       stored += take;
     }
-    pos_ += n;
-  }
+    if (i < n) break;  // stopped at white space
+  } while (Refill());
   if (field.size > 0) field.dst[stored] = '\0';
   return true;
 }
@@ -59,17 +67,33 @@ bool FormatScanner::ReadToken(Field field) {
 int FormatScanner::Scan(const char* pattern, Field first, Field second) {
   Field fields[2] = {first, second};
   int stored = 0;
-  for (const char* p = pattern; *p; ++p) {
-    unsigned char pc = static_cast<unsigned char>(*p);
-    if (IsSpace(pc)) {
+  const char* p = pattern;
+  while (*p) {
+    if (IsSpace(static_cast<unsigned char>(*p))) {
+      while (IsSpace(static_cast<unsigned char>(*p))) ++p;  // "\t " skips once
       SkipSpace();
-    } else if (pc == '%' && p[1] == 's') {
-      ++p;
+    } else if (p[0] == '%' && p[1] == 's') {
+      p += 2;
       if (stored == 2 || !ReadToken(fields[stored])) return stored;
       ++stored;
     } else {
-      if (Peek() != pc) return stored;  // the mismatching character stays unread
-      ++pos_;
+      // Fixed text up to the next white space or field: the first character that does not
+      // match stays unread.
+      size_t i = pos_;
+      while (*p && !IsSpace(static_cast<unsigned char>(*p)) && !(p[0] == '%' && p[1] == 's')) {
+        if (i == len_) {
+          pos_ = i;
+          if (!Refill()) return stored;
+          i = pos_;
+        }
+        if (data_[i] != *p) {
+          pos_ = i;
+          return stored;
+        }
+        ++i;
+        ++p;
+      }
+      pos_ = i;
     }
   }
   return stored;

@@ -13,9 +13,8 @@
 
 namespace settings_text {
 
-inline bool IsSpace(unsigned char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+// The white space of formatted input: blank, tab, line feed, vertical tab, form feed, CR.
+inline bool IsSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // Where a "%s" of a pattern stores its token.
 struct Field {
@@ -45,8 +44,6 @@ class FormatScanner {
   bool ReadFailed() const { return read_failed_; }
 
  private:
-  // The next input character, or -1 at the end.
-  int Peek();
   void SkipSpace();
   bool ReadToken(Field field);
   bool Refill();
