@@ -1,11 +1,9 @@
 #include "library_harness.h"
 
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <chrono>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <thread>
 
@@ -49,23 +47,26 @@ CountedThreads::~CountedThreads() {
   }
 }
 
+namespace fs = std::filesystem;
+
 void LibraryTest::SetUp() {
-  char cwd[4096];
-  ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
-  oldDir_ = cwd;
-  char tmpl[] = "/tmp/mendalix_test_XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl), nullptr);
-  dir_ = tmpl;
-  ASSERT_EQ(chdir(dir_.c_str()), 0);
+  oldDir_ = fs::current_path().string();
+  std::random_device rd;
+  fs::path dir;
+  do {
+    dir = fs::temp_directory_path() / ("mendalix_test_" + std::to_string(rd()));
+  } while (!fs::create_directory(dir));
+  dir_ = dir.string();
+  fs::current_path(dir);
   st.reset(new MendalixState(driver, clock, threads));
 }
 
 void LibraryTest::TearDown() {
   if (app && !unloaded_) Unload();
   app.reset();
-  ASSERT_EQ(chdir(oldDir_.c_str()), 0);
-  std::string cmd = "rm -rf '" + dir_ + "'";
-  (void)system(cmd.c_str());
+  fs::current_path(oldDir_);
+  std::error_code ec;
+  fs::remove_all(dir_, ec);
 }
 
 void LibraryTest::Load() { app.reset(new CMendalixApp(*st)); }
@@ -87,10 +88,7 @@ void LibraryTest::WriteFile(const std::string& name, const std::string& text) {
   f << text;
 }
 
-bool LibraryTest::FileExists(const std::string& name) {
-  struct stat sb;
-  return stat(name.c_str(), &sb) == 0;
-}
+bool LibraryTest::FileExists(const std::string& name) { return fs::exists(name); }
 
 BstrVariant::BstrVariant(std::u16string text) : units(std::move(text)) {
   v.vt = kVtBstr;
