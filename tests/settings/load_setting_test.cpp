@@ -229,6 +229,27 @@ TEST(LoadSetting, HundredThousandCharacterLinesAreReadInStep) {
   ExpectSevenPrinterFile(key);
 }
 
+// The reader takes a file in chunks; a key, a value or a line end split between two chunks
+// must read as if it were whole. Leading blank lines shift the file across the first
+// boundary one character at a time.
+TEST(LoadSetting, AFileReadsTheSameWhereverItsChunksSplitIt) {
+  ScratchDir dir;
+  const std::string golden = ReadBytes(DataFile("golden/seven_printers.ini"));
+  const size_t chunk = 16 * 1024;
+  const std::string path = dir.File("shifted.ini");
+  for (size_t pad = chunk - golden.size(); pad <= chunk; ++pad) {
+    SCOPED_TRACE("split at file offset " + std::to_string(chunk - pad));
+    std::string padded(pad, '\n');
+    WriteBytes(path, padded + golden);
+    Settings s;
+    FakeDialog dialog;
+    ASSERT_TRUE(LoadSetting(s, path.c_str(), &dialog));
+    ExpectSevenPrinterFile(s);
+    ASSERT_EQ(dialog.modes_applied, std::vector<std::string>{"AUTO"});
+    if (HasFailure()) return;
+  }
+}
+
 TEST(LoadSetting, BinaryJunkEndsSoundly) {
   Settings s;
   FakeDialog dialog;
