@@ -128,6 +128,33 @@ TEST(OnSaveSetting, OddTextsInMemoryStillGiveAFileThatReadsBackInStep) {
   EXPECT_EQ(back.Port[2].QueryPrtCount, 0);
 }
 
+// Seven printers on every port and every text at its full width: the largest file there is
+// still fits the writer's buffer and reads back to the same settings.
+TEST(OnSaveSetting, TheLargestPossibleFileIsSavedWhole) {
+  ScratchDir dir;
+  Settings s;
+  s.BT_SelPort = 3;
+  CopyField(s.BT_Baudrate, std::string(15, 'B').c_str());
+  for (int i = 0; i < kPortCount; ++i) {
+    PortSetting& p = s.Port[i];
+    const std::string full(39, static_cast<char>('a' + i));
+    for (char* f : {p.SelHost, p.Selprt, p.HostVrsn}) CopyField(f, kFieldSize, full.c_str());
+    for (int k = 0; k < kQueryPrtMax; ++k) {
+      CopyField(p.QueryPrt[k], (std::to_string(k) + std::string(38, 'q')).c_str());
+    }
+  }
+  FakeDialog dialog;
+  dialog.selected_printer = std::string(60, 'S');  // the dialog's text is cut to the field too
+  ASSERT_TRUE(OnSaveSetting(s, dir.File("Quorvex.ini").c_str(), &dialog));
+  EXPECT_EQ(std::string(s.Port[3].Selprt), std::string(39, 'S'));
+
+  Settings back;
+  ASSERT_TRUE(LoadSetting(back, dir.File("Quorvex.ini").c_str()));
+  EXPECT_EQ(Format(back), Format(s));
+  EXPECT_EQ(back.Port[2].QueryPrtCount, 7);
+  EXPECT_EQ(back.BT_SelPort, 3);
+}
+
 TEST(FormatSettings, ABufferTooSmallGivesNothing) {
   Settings s;
   std::string full = Format(s);
