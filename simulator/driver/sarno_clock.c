@@ -1,7 +1,15 @@
 /* The driver's clock, its model lock and the timer thread that lets scenario time pass. */
 #include "simulator/driver/sarno_driver.h"
 
-ULONGLONG sarno_now_ms(void) { return KeQueryInterruptTime() / 10000u; }
+/* Milliseconds of the performance counter: monotonic on both platforms. (Wine's
+ * KeQueryInterruptTime answers in ticks rather than 100 ns units, so it cannot serve.) */
+ULONGLONG sarno_now_ms(void) {
+  LARGE_INTEGER freq;
+  ULONGLONG count = (ULONGLONG)KeQueryPerformanceCounter(&freq).QuadPart;
+  ULONGLONG f = (ULONGLONG)freq.QuadPart;
+  if (f == 0) return 0;
+  return count / f * 1000u + count % f * 1000u / f;
+}
 
 void sarno_lock(struct sarno_driver* d) {
   KeWaitForSingleObject(&d->model_lock, Executive, KernelMode, FALSE, NULL);
