@@ -10,11 +10,20 @@
 #pragma once
 #include <cstddef>
 #include <cstdio>
+#include <initializer_list>
 
 namespace settings_text {
 
 // The white space of formatted input: blank, tab, line feed, vertical tab, form feed, CR.
-inline bool IsSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+// One table look-up per character, since the reader asks this of every byte of the file.
+struct SpaceTable {
+  bool is[256] = {};
+  constexpr SpaceTable() {
+    for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) is[c] = true;
+  }
+};
+inline constexpr SpaceTable kSpaces{};
+inline bool IsSpace(unsigned char c) { return kSpaces.is[c]; }
 
 // Where a "%s" of a pattern stores its token.
 struct Field {

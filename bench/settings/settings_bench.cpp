@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -98,14 +99,26 @@ BENCHMARK(BM_RawRead);
 BENCHMARK(BM_OnSaveSetting);
 BENCHMARK(BM_RawWrite);
 
-// Remembers each benchmark's time per iteration for the ratios.
+// Remembers each benchmark's time per iteration for the ratios: the median when the run
+// is repeated, otherwise the one run.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   std::map<std::string, double> ns;
   void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) ns[run.benchmark_name()] = run.GetAdjustedRealTime();
+    for (const Run& run : runs) {
+      const std::string name = run.run_name.function_name;
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+        ns[name] = run.GetAdjustedRealTime();
+        medians_.insert(name);
+      } else if (run.run_type == Run::RT_Iteration && !medians_.count(name)) {
+        ns[name] = run.GetAdjustedRealTime();
+      }
+    }
     ConsoleReporter::ReportRuns(runs);
   }
+
+ private:
+  std::set<std::string> medians_;
 };
 
 }  // namespace
