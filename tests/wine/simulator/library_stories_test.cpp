@@ -1,0 +1,172 @@
+// The real library (Mendalix.dll) and btctl.exe against the real simulated driver under
+// Wine: what the driver receives when an application calls the exports, and what comes
+// back. Runs with scenarios/two_ports.txt (device 0 serves COM2, device 1 COM1; every
+// connect, query and reset is in progress for 150 ms).
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "library/include/Mendalix.h"
+#include "tests/wine/simulator/simulator_client.h"
+
+using namespace simtest;
+
+namespace {
+
+// The library loaded by its bare name, as applications do; unloading runs its shutdown.
+struct Library {
+  Library() : module(LoadLibraryA("Mendalix.dll")) {
+    if (!module) return;
+    query = reinterpret_cast<BT_OnQuery_t>(GetProcAddress(module, "BT_OnQuery"));
+    connect = reinterpret_cast<BT_OnConnect_t>(GetProcAddress(module, "BT_OnConnect"));
+    monitor = reinterpret_cast<BT_OnMonitor_t>(GetProcAddress(module, "BT_OnMonitor"));
+    reset = reinterpret_cast<BT_OnReset_t>(GetProcAddress(module, "BT_OnReset"));
+  }
+  ~Library() {
+    if (module) FreeLibrary(module);
+  }
+  bool bound() const { return module && query && connect && monitor && reset; }
+  HMODULE module;
+  BT_OnQuery_t query = nullptr;
+  BT_OnConnect_t connect = nullptr;
+  BT_OnMonitor_t monitor = nullptr;
+  BT_OnReset_t reset = nullptr;
+};
+
+std::string Beside(const char* file) {
+  char path[MAX_PATH] = {0};
+  GetModuleFileNameA(nullptr, path, sizeof path);
+  char* slash = strrchr(path, '\\');
+  if (slash) slash[1] = '\0';
+  return std::string(path) + file;
+}
+
+bool WaitQueued(uint32_t want, DWORD ms) {
+  uint32_t start = NowMs();
+  while (NowMs() - start < ms) {
+    if (Diagnostics().reads_queued == want) return true;
+    Sleep(20);
+  }
+  return false;
+}
+
+}  // namespace
+
+TEST(LibraryQuery, AQueryOnCom2FillsCom2sBlockOfTheSettingsFile) {
+  std::string path = PublishSettingsPath("Quorvex.ini");
+  DeleteFileA(path.c_str());
+  {
+    Library lib;
+    ASSERT_TRUE(lib.bound()) << "Mendalix.dll not found or not bound";
+    uint32_t from = Diagnostics().timing_count;
+    EXPECT_EQ(0, lib.query("COM2", "NONE"));
+    std::vector<sarno_timing> pinq = Requests(Diagnostics(), IOCTL_SARNO_PINQ, from);
+    ASSERT_EQ(1u, pinq.size());
+    EXPECT_EQ(0u, pinq[0].device) << "COM2 is served by device 0";
+  }
+  std::vector<std::string> block = SettingsBlock(ReadFileText(path), 2);
+  ASSERT_GE(block.size(), 8u);
+  EXPECT_EQ("\t BT_SelHost:  0010A4C00002", block[1]);
+  EXPECT_EQ("\t BT_QueryPrt: 0080372A0001", block[3]);
+  EXPECT_EQ("\t BT_QueryPrt: NONE", block[6]);
+  EXPECT_EQ("\t BT_HostVrsn: HD_v2.40", block[7]);
+
+  // The same through btctl, as a technician would.
+  std::string out;
+  EXPECT_EQ(0, RunProgram("\"" + Beside("btctl.exe") + "\" query COM2", 20000, &out)) << out;
+}
+
+TEST(LibraryConnect, AnAcceptedConnectGivesZeroAndTheDriverPublishesConnected) {
+  Library lib;
+  ASSERT_TRUE(lib.bound());
+  sarno_diagnostics before = Diagnostics();
+  uint32_t from = before.timing_count;
+  EXPECT_EQ(0, lib.connect("COM2", "0080372A0001"));
+  sarno_diagnostics after = Diagnostics();
+  std::vector<sarno_timing> pcon = Requests(after, IOCTL_SARNO_PCON, from);
+  ASSERT_EQ(1u, pcon.size()) << "an accepted connect is sent once";
+  EXPECT_GE(pcon[0].at_ms - before.now_ms, 280u) << "the library waits 300 ms first";
+  uint32_t state = 255;
+  ASSERT_TRUE(ReadDword("COM2ConnectState", &state));
+  EXPECT_EQ(0u, state);
+}
+
+TEST(LibraryConnect, AConnectRefusedOnceIsRepeatedOnce300msLater) {
+  Library lib;
+  ASSERT_TRUE(lib.bound());
+  uint32_t from = Diagnostics().timing_count;
+  EXPECT_EQ(0, lib.connect("COM2", "0080372A0002")) << "the second attempt is accepted";
+  std::vector<sarno_timing> pcon = Requests(Diagnostics(), IOCTL_SARNO_PCON, from);
+  ASSERT_EQ(2u, pcon.size());
+  EXPECT_EQ(LINK_PRINTER_CONN_FAILED, pcon[0].result);
+  EXPECT_EQ(0u, pcon[1].result);
+  // 300 ms pause after the first answer, which took the scenario's 150 ms.
+  uint32_t gap = pcon[1].at_ms - pcon[0].at_ms;
+  EXPECT_GE(gap, 420u);
+  EXPECT_LE(gap, 900u);
+
+  // A printer that always refuses: two attempts, the failure comes back.
+  from = Diagnostics().timing_count;
+  EXPECT_EQ((int)LINK_PRINTER_CONN_FAILED, lib.connect("COM2", "0080372A0003"));
+  EXPECT_EQ(2u, Requests(Diagnostics(), IOCTL_SARNO_PCON, from).size());
+  // "NULL" drops the link with exactly one request.
+  from = Diagnostics().timing_count;
+  lib.connect("COM2", "NULL");
+  EXPECT_EQ(1u, Requests(Diagnostics(), IOCTL_SARNO_PCON, from).size());
+}
+
+TEST(LibraryMonitor, MonitorOnLeavesAReadPendingAndAStopEndsIt) {
+  {
+    Library lib;
+    ASSERT_TRUE(lib.bound());
+    EXPECT_NE(0, lib.monitor("COM1", "MON_ON"));
+    ASSERT_TRUE(WaitQueued(1, 3000)) << "the reader thread should wait in the driver";
+    uint32_t start = NowMs();
+    EXPECT_NE(0, lib.monitor("COM1", "MON_OFF"));
+    EXPECT_TRUE(WaitQueued(0, 1000)) << "the stop must end the pending read";
+    EXPECT_LT(NowMs() - start, 2000u);
+  }
+  // btctl starts monitoring and ends; no read of it may stay behind.
+  std::string out;
+  int code = RunProgram("\"" + Beside("btctl.exe") + "\" monitor COM1 MON_ON", 20000, &out);
+  EXPECT_GE(code, 0) << "btctl monitor COM1 MON_ON did not end: " << out;
+  EXPECT_TRUE(WaitQueued(0, 3000));
+}
+
+TEST(LibraryThreads, FourThreadsCallingAtOnceNeverOverlapAtTheDriver) {
+  Library lib;
+  ASSERT_TRUE(lib.bound());
+  sarno_diagnostics before = Diagnostics();
+  std::vector<std::thread> threads;
+  std::vector<int> results(4, -1);
+  for (int i = 0; i < 4; ++i) {
+    threads.emplace_back([&, i] {
+      const char* port = i % 2 ? "COM1" : "COM2";
+      results[i] = i < 2 ? lib.query(port, "NONE") : lib.reset(port, "NONE");
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  sarno_diagnostics after = Diagnostics();
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(0, results[i]) << "call " << i;
+  EXPECT_EQ(before.overlaps, after.overlaps) << "two requests were in progress at once";
+  EXPECT_EQ(before.requests[2] + 2, after.requests[2]) << "queries";
+  EXPECT_EQ(before.requests[1] + 2, after.requests[1]) << "resets";
+}
+
+// Run on its own (it takes 20 unloads of 2 s each).
+TEST(LibraryCycles, TwentyLoadMonitorUnloadCyclesLeaveNothingBehind) {
+  for (int i = 0; i < 20; ++i) {
+    Library lib;
+    ASSERT_TRUE(lib.bound()) << "cycle " << i;
+    EXPECT_NE(0, lib.monitor("COM1", "MON_ON")) << "cycle " << i;
+  }
+  EXPECT_TRUE(WaitQueued(0, 3000)) << "reads of unloaded libraries stay in the driver";
+  // Wait past any late completion: a reader thread left in unloaded code would crash us.
+  Sleep(1500);
+  Device com1(1);
+  ASSERT_TRUE(com1.open()) << "the driver is still there";
+  uint32_t index = 255;
+  EXPECT_TRUE(com1.Request(IOCTL_SARNO_GET_COM_INDX, std::string(4, '\xff'), &index));
+  EXPECT_EQ(0u, index);
+}
