@@ -73,7 +73,21 @@ void Win32DialogControls::CheckRadioButton(int first, int last, int check) {
 }
 bool Win32DialogControls::IsDlgButtonChecked(int id) { return ::IsDlgButtonChecked(hwnd_, id) == BST_CHECKED; }
 
-void Win32DialogControls::MessageBox(const char* text) { ::MessageBoxA(hwnd_, text, nullptr, MB_OK); }
+// The program passes no caption of its own; as in the dialog framework it stands in for, the
+// box then shows the application's name: the program file's name without its extension.
+// (A bare NULL would make the platform show "Error".)
+void Win32DialogControls::MessageBox(const char* text) {
+  char path[MAX_PATH] = "";
+  DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+  if (n >= sizeof path) n = 0;
+  path[n] = '\0';
+  const char* name = std::strrchr(path, '\\');
+  name = name ? name + 1 : path;
+  char app[MAX_PATH];
+  lstrcpynA(app, name, sizeof app);
+  if (char* dot = std::strrchr(app, '.')) *dot = '\0';
+  ::MessageBoxA(hwnd_, text, app[0] ? app : nullptr, MB_OK);
+}
 void Win32DialogControls::PostCommand(int id) { PostMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 void Win32DialogControls::EndDialog(int result) { ::EndDialog(hwnd_, result); }
 
