@@ -69,6 +69,19 @@ finish() {
 }
 shot() { import -window root "$out/$1" 2>/dev/null || fail "no screenshot $1"; }
 
+# --- 0. The program file's own resources, read back -------------------------------------
+python3 - "$exe" <<'PY' || fail "resources of the program file"
+import sys
+data = open(sys.argv[1], "rb").read()
+for text in ["TARVONEL Wireless printer Setup", "新細明體", "關於 Quorvex", "關於 Quorvex(&A)...",
+             "確定", "Quorvex Version 1.0", "040404b0", "3, 1, 5, 0", "Quorvex Application",
+             "Quorvex.EXE"]:
+    if text.encode("utf-16-le") not in data:
+        print("missing from the program file:", text)
+        sys.exit(1)
+print("ok   resources: captions, font, texts and version strings are in the program file")
+PY
+
 # --- 1. With the library ---------------------------------------------------------------
 app="$WINEPREFIX/drive_c/QuorvexDialog"
 rm -rf "$app" && mkdir -p "$app" || exit 1
