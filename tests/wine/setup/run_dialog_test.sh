@@ -126,6 +126,9 @@ if [ "$simulator_installed" = 0 ]; then
 fi
 expect "PlaySound on at first start" "$(drive checked 1034)" "checked 1034: 1"
 expect "AutoRun off at first start" "$(drive checked 1038)" "checked 1038: 1"
+for id in 1 1003 1020 1023; do
+  expect "button $id usable" "$(drive enabled $id)" "enabled $id: 1"
+done
 shot quorvex-dialog.png
 
 drive syscommand 16 >/dev/null
