@@ -45,7 +45,8 @@ int PortIndex(const char* portText) {
 
 int32_t BT_ChkInputParam(MendalixState& st, const void* port, const void* text) {
   st.CallLock.Acquire();
-  st.DllEntered = 1;
+  // Inside the lock: the lock orders it, the flag only shows that a call runs.
+  st.DllEntered.store(1, std::memory_order_relaxed);
 
   bool variantForm = IsVariant(port);
   TakeText(st.PortText, port, variantForm);
@@ -70,7 +71,7 @@ int32_t BT_ChkInputParam(MendalixState& st, const void* port, const void* text) 
 }
 
 void EndCall(MendalixState& st) {
-  st.DllEntered = 0;
+  st.DllEntered.store(0, std::memory_order_relaxed);
   st.CallLock.Release();
 }
 
