@@ -13,6 +13,7 @@ struct out_buf {
 };
 
 static void put_bytes(struct out_buf* o, const char* s, size_t n) {
+  if (n == 0) return;
   if (o->overflow || n > o->size - o->len) {
     o->overflow = 1;
     return;
@@ -247,6 +248,6 @@ size_t sim_write_findings(const char* in, size_t in_len, int com_index,
     put_block_body(&o, b);
     if (found_connect) put(&o, "\r\n");
   }
-  put_bytes(&o, in + insert_at, in_len - insert_at);
+  if (in != 0) put_bytes(&o, in + insert_at, in_len - insert_at); /* no file: nothing follows */
   return o.overflow ? 0 : o.len;
 }
