@@ -30,6 +30,18 @@ void DDX_LBString(CDataExchange* pDX, int id, std::string& value) {
   c.LbSetCurSel(id, found);
 }
 
+namespace {
+ModalRunner g_runner = nullptr;
+}
+
+ModalRunner SetModalRunner(ModalRunner runner) {
+  ModalRunner before = g_runner;
+  g_runner = runner;
+  return before;
+}
+
+int CDialog::DoModal() { return g_runner ? g_runner(*this) : RunModal(*this); }
+
 bool CDialog::UpdateData(bool save) {
   CDataExchange dx{save, m_controls};
   DoDataExchange(&dx);

@@ -65,6 +65,14 @@ constexpr MessageMapEntry<T> OnMessage(uint32_t msg,
   return {msg, 0, 0, nullptr, h};
 }
 
+class CDialog;
+
+// How a dialog runs modally: the flavour's own way (a real window on Windows, nothing on the
+// host) unless a runner is set; tests set one to see which dialogs the program opens.
+using ModalRunner = int (*)(CDialog& dialog);
+ModalRunner SetModalRunner(ModalRunner runner);  // returns the one set before; null: the flavour's
+int RunModal(CDialog& dialog);                   // the flavour's (win32_modal.cpp, host_modal.cpp)
+
 class CDialog {
  public:
   explicit CDialog(int templateId) : m_templateId(templateId) {}

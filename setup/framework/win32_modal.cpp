@@ -67,10 +67,11 @@ INT_PTR CALLBACK DialogProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-int CDialog::DoModal() {
+int RunModal(CDialog& dialog) {
   HWND owner = g_open.empty() ? nullptr : g_open.back();
-  return static_cast<int>(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(TemplateId()),
-                                          owner, DialogProc, reinterpret_cast<LPARAM>(this)));
+  return static_cast<int>(DialogBoxParamA(GetModuleHandleA(nullptr),
+                                          MAKEINTRESOURCEA(dialog.TemplateId()), owner, DialogProc,
+                                          reinterpret_cast<LPARAM>(&dialog)));
 }
 
 }  // namespace fw

@@ -1,11 +1,12 @@
 #include "tests/setup/dialog_rig.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 #include "setup/res/dialog_table.h"
 
@@ -42,8 +43,12 @@ platform::ThreadHandle ParkedThreads::Start(void (*)(void*), void*) {
 DialogRig::DialogRig()
     : ui(quorvex_res::kMainDialogControls, quorvex_res::kMainDialogControlCount),
       clock(platform::VirtualClock::Mode::Auto) {
-  char tmpl[] = "/tmp/quorvex-dlg-XXXXXX";
-  dir = mkdtemp(tmpl);
+  static std::atomic<int> serial{0};
+  auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  std::filesystem::path d = std::filesystem::temp_directory_path() /
+                            ("quorvex-dlg-" + std::to_string(stamp) + "-" + std::to_string(++serial));
+  std::filesystem::create_directories(d);
+  dir = d.string();
   ProgramAt("<dir>/Quorvex.exe");
   process.strings[IDS_ABOUTBOX] = "關於 Quorvex(&A)...";
   modules.Provide("Mendalix.dll", {{"BT_OnQuery", reinterpret_cast<void*>(&FakeQuery)},
@@ -58,8 +63,8 @@ DialogRig::DialogRig()
 
 DialogRig::~DialogRig() {
   dlg_.reset();
-  std::string cmd = "rm -rf '" + dir + "'";
-  if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir.c_str());
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
 }
 
 void DialogRig::ProgramAt(const std::string& path) {
@@ -97,7 +102,7 @@ std::string DialogRig::ReadSettings() {
   return s.str();
 }
 
-bool DialogRig::SettingsExist() { return access(iniPath_.c_str(), F_OK) == 0; }
+bool DialogRig::SettingsExist() { return std::filesystem::exists(iniPath_); }
 
 bool DialogRig::Start(std::vector<std::string> args) {
   args_ = std::move(args);

@@ -2,13 +2,19 @@
 // settings file, the program's place and name, the version records and the command line.
 #include <gtest/gtest.h>
 
-#include "setup/framework/host_modal.h"
+#include "setup/QuorvexApp.h"
 #include "tests/setup/dialog_rig.h"
 
 using rig::DialogRig;
 using rig::PortFile;
 
 namespace {
+
+int g_aboutRuns = 0;
+int CountAbout(fw::CDialog& d) {
+  if (d.TemplateId() == IDD_ABOUTBOX) ++g_aboutRuns;
+  return fw::kIdOk;
+}
 
 std::string RegText(DialogRig& r, const char* key, const char* name) {
   std::vector<unsigned char> bytes;
@@ -270,16 +276,18 @@ TEST(Frame, SystemMenuAboutBoxIconsAndMinimisedPaint) {
   EXPECT_EQ(r.ui.smallIcon, r.ui.bigIcon);
 
   // Every system command 16..31 opens the About box; others go to the default handling.
-  int before = fw::HostModalRuns(IDD_ABOUTBOX);
+  fw::ModalRunner previous = fw::SetModalRunner(&CountAbout);
+  int before = g_aboutRuns;
   for (uintptr_t cmd = 16; cmd <= 31; ++cmd) {
     intptr_t res = -1;
     EXPECT_TRUE(r.Dlg().DispatchMessage(fw::kWmSysCommand, cmd, 0, &res));
   }
-  EXPECT_EQ(fw::HostModalRuns(IDD_ABOUTBOX), before + 16);
+  EXPECT_EQ(g_aboutRuns, before + 16);
   intptr_t res = 0;
   EXPECT_FALSE(r.Dlg().DispatchMessage(fw::kWmSysCommand, 32, 0, &res));
   EXPECT_FALSE(r.Dlg().DispatchMessage(fw::kWmSysCommand, 0xF060 /* SC_CLOSE */, 0, &res));
-  EXPECT_EQ(fw::HostModalRuns(IDD_ABOUTBOX), before + 16);
+  EXPECT_EQ(g_aboutRuns, before + 16);
+  fw::SetModalRunner(previous);
 
   // Painting: default while the window is shown, the centred icon while minimised.
   EXPECT_FALSE(r.Dlg().DispatchMessage(fw::kWmPaint, 0, 0, &res));
@@ -314,4 +322,28 @@ TEST(TearDown, SwitchesAreWrittenThenTheMonitorStopsThenTheLibraryGoes) {
   EXPECT_TRUE(r.registry.Get(rig::kParams, "PlaySound", nullptr, nullptr));
   EXPECT_TRUE(r.registry.Get(rig::kRun, "Quorvex", nullptr, nullptr));
   EXPECT_EQ(r.registry.OpenHandles(), 0);
+}
+
+namespace {
+int g_mainRuns = 0;
+int CountMain(fw::CDialog& d) {
+  if (d.TemplateId() == IDD_QUORVEX_DIALOG) ++g_mainRuns;
+  return fw::kIdOk;
+}
+}  // namespace
+
+TEST(Application, RunsTheMainDialogOnceAndLetsTheProcessEnd) {
+  DialogRig r;
+  QuorvexSeams seams;
+  seams.registry = &r.registry;
+  seams.modules = &r.modules;
+  seams.versions = &r.versions;
+  seams.process = &r.process;
+  seams.clock = &r.clock;
+  seams.threads = &r.threads;
+  fw::ModalRunner previous = fw::SetModalRunner(&CountMain);
+  CQuorvexApp app(seams, 0, nullptr);
+  EXPECT_FALSE(app.InitInstance());
+  fw::SetModalRunner(previous);
+  EXPECT_EQ(g_mainRuns, 1);
 }
