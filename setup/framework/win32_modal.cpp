@@ -37,12 +37,12 @@ INT_PTR CALLBACK DialogProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       return d->DispatchCommand(LOWORD(wp), HIWORD(wp)) ? TRUE : FALSE;
     case WM_CTLCOLORSTATIC: {
       // The standard colours first; the dialog may then change the text background.
+      auto brush = static_cast<INT_PTR>(DefWindowProcA(h, msg, wp, lp));
       CtlColor cc;
       cc.id = GetDlgCtrlID(reinterpret_cast<HWND>(lp));
       if (!d->DispatchMessage(msg, 0, reinterpret_cast<intptr_t>(&cc), &result)) return FALSE;
-      auto brush = static_cast<INT_PTR>(DefWindowProcA(h, msg, wp, lp));
       if (cc.setBkColor) SetBkColor(reinterpret_cast<HDC>(wp), cc.bkColor);
-      return brush;
+      return brush;  // unchanged
     }
     case WM_QUERYDRAGICON:
       return d->DispatchMessage(msg, wp, lp, &result) ? static_cast<INT_PTR>(result) : FALSE;
