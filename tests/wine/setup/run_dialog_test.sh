@@ -158,6 +158,10 @@ start
 expect "missing library" "$(drive box 30000)" "box caption=Quorvex: Mendalix.dll  not found"
 expect "the dialog stays" "$(drive wait 10000)" "wait: found"
 expect "its version still shows" "$(drive text 1037)" "text 1037: 3.1.5"
+sleep 1
+for id in 1029 1030 1031 1032; do  # the labels' first paint writes their state
+  expect "state label $id" "$(drive text $id)" "text $id: None"
+done
 drive click 2 >/dev/null
 expect "Esc ends the dialog" "$(drive gone 20000)" "gone: yes"
 finish
