@@ -15,6 +15,13 @@ void NarrowBstr(char (&out)[kTextSize], const uint16_t* bstr) {
   out[n] = '\0';
 }
 
+// True when arg starts with the type word VT_BSTR. Read a byte at a time: a narrow text may
+// be a single NUL, and its second byte exists only when the first is not NUL.
+bool HoldsBstr(const void* arg) {
+  const unsigned char* p = static_cast<const unsigned char*>(arg);
+  return p && p[0] == (kVtBstr & 0xFF) && p[1] == (kVtBstr >> 8);
+}
+
 // Takes one argument as text. A null pointer, a null BSTR or, for the second argument of
 // the VARIANT form, a VARIANT that holds no BSTR reads as the empty text; a text of 256
 // characters or more is cut to 255.
@@ -22,16 +29,12 @@ void TakeText(char (&out)[kTextSize], const void* arg, bool variantForm) {
   if (!arg) {
     out[0] = '\0';
   } else if (variantForm) {
-    const TextVariant* v = static_cast<const TextVariant*>(arg);
-    NarrowBstr(out, v->vt == kVtBstr ? v->bstrVal : nullptr);
+    NarrowBstr(out, HoldsBstr(arg) ? static_cast<const TextVariant*>(arg)->bstrVal : nullptr);
   } else {
     CopyField(out, static_cast<const char*>(arg));
   }
 }
 
-bool IsVariant(const void* port) {
-  return port && static_cast<const TextVariant*>(port)->vt == kVtBstr;
-}
 
 // The port is the digit at index 3 ("COM1", "COM1:"); anything else names no port.
 int PortIndex(const char* portText) {
@@ -48,7 +51,7 @@ int32_t BT_ChkInputParam(MendalixState& st, const void* port, const void* text) 
   // Inside the lock: the lock orders it, the flag only shows that a call runs.
   st.DllEntered.store(1, std::memory_order_relaxed);
 
-  bool variantForm = IsVariant(port);
+  bool variantForm = HoldsBstr(port);
   TakeText(st.PortText, port, variantForm);
   TakeText(st.m_sPrt, text, variantForm);
 

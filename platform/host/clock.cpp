@@ -20,8 +20,9 @@ class HostClock : public Clock {
 }  // namespace
 
 Clock& SystemClock() {
-  static HostClock clock;
-  return clock;
+  // Never destroyed: a library's unload may still use it after the statics have gone.
+  static HostClock* clock = new HostClock;
+  return *clock;
 }
 
 }  // namespace platform

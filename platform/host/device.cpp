@@ -22,8 +22,9 @@ class NoDevices : public DeviceApi {
 }  // namespace
 
 DeviceApi& SystemDevices() {
-  static NoDevices devices;
-  return devices;
+  // Never destroyed: a library's unload may still use it after the statics have gone.
+  static NoDevices* devices = new NoDevices;
+  return *devices;
 }
 
 }  // namespace platform

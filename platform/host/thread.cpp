@@ -80,8 +80,9 @@ class HostThreads : public ThreadApi {
 }  // namespace
 
 ThreadApi& SystemThreads() {
-  static HostThreads threads;
-  return threads;
+  // Never destroyed: a library's unload may still use it after the statics have gone.
+  static HostThreads* threads = new HostThreads;
+  return *threads;
 }
 
 }  // namespace platform
