@@ -151,3 +151,34 @@ TEST_F(MonitorWithoutCom1, TheReaderReadsTheStartingPortsDevice) {
 }
 
 }  // namespace
+
+// The platform's own threads: the reader really ends itself (ExitThread on Windows), and the
+// library sees it leave by its flag alone.
+class MonitorOnSystemThreads : public ::testing::Test {
+ protected:
+  PacedClock clock;
+  FakeDriver driver{clock};
+};
+
+bool WaitUntilReaderLeft(MendalixState& st) {
+  for (int i = 0; i < 2500 && st.ReaderRunning != 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  return st.ReaderRunning == 0;
+}
+
+TEST_F(MonitorOnSystemThreads, TheReaderEndsItselfOnStopAndAgainAtUnload) {
+  driver.AddDevice(0, 0);
+  MendalixState st(driver, clock, platform::SystemThreads());
+  CMendalixApp app(st);
+  ASSERT_EQ(CallMonitor(st, "COM1", "MON_ON"), 1);
+  ASSERT_TRUE(driver.WaitForPendingRead(0));
+  ASSERT_EQ(CallMonitor(st, "COM1", "MON_OFF"), 1);
+  EXPECT_TRUE(WaitUntilReaderLeft(st));
+
+  ASSERT_EQ(CallMonitor(st, "COM1", "MON_ON"), 1);
+  ASSERT_TRUE(driver.WaitForPendingRead(0));
+  app.ExitInstance();   // with the read still pending
+  EXPECT_EQ(st.ReaderRunning, 0);
+  EXPECT_EQ(driver.ClosedUnderPendingRead(), 0);
+  EXPECT_EQ(driver.Closed(), std::vector<int>{0});
+}
