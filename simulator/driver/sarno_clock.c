@@ -11,11 +11,18 @@ ULONGLONG sarno_now_ms(void) {
   return count / f * 1000u + count % f * 1000u / f;
 }
 
+/* The model lock is a synchronization event (one waiter passes, then it is clear again)
+ * rather than a kernel mutex: Wine's kernel mutex, contended by the dispatch and timer
+ * threads, left both waiting. Nothing takes the lock twice on one thread. */
+void sarno_lock_init(struct sarno_driver* d) {
+  KeInitializeEvent(&d->model_lock, SynchronizationEvent, TRUE);
+}
+
 void sarno_lock(struct sarno_driver* d) {
   KeWaitForSingleObject(&d->model_lock, Executive, KernelMode, FALSE, NULL);
 }
 
-void sarno_unlock(struct sarno_driver* d) { KeReleaseMutex(&d->model_lock, FALSE); }
+void sarno_unlock(struct sarno_driver* d) { KeSetEvent(&d->model_lock, IO_NO_INCREMENT, FALSE); }
 
 /* Every tick: fire the scenario's due events, finish requests whose busy time is over and
  * complete reads that became ready. Ends when the unload sets `stopping`. */

@@ -51,9 +51,9 @@ struct sarno_driver {
   HANDLE parameters;           /* the service's Parameters key, open for the driver's life */
   ULONGLONG start_ms;
 
-  /* The model and everything it owns: taken around every model call. A mutex, because a
-   * query writes the settings file from inside the model call. */
-  KMUTEX model_lock;
+  /* The model and everything it owns: taken around every model call. A waiting lock, not a
+   * spin lock, because a query writes the settings file from inside the model call. */
+  KEVENT model_lock;
   struct sim_model model;
   struct sim_scenario scenario;
   char scenario_text[SARNO_SCENARIO_SIZE];
@@ -86,6 +86,7 @@ extern struct sarno_driver g_sarno;
 ULONGLONG sarno_now_ms(void);
 NTSTATUS sarno_start_timer(struct sarno_driver* d);
 void sarno_stop_timer(struct sarno_driver* d);
+void sarno_lock_init(struct sarno_driver* d);
 void sarno_lock(struct sarno_driver* d);
 void sarno_unlock(struct sarno_driver* d);
 
@@ -96,6 +97,8 @@ NTSTATUS sarno_open_parameters(struct sarno_driver* d, PUNICODE_STRING service_k
  * the "LoadError" value and returns an error. */
 NTSTATUS sarno_load_scenario(struct sarno_driver* d);
 void sarno_set_load_error(struct sarno_driver* d, const char* text);
+/* A driver that goes leaves no port looking connected: every state becomes 255. */
+void sarno_publish_no_state(struct sarno_driver* d);
 
 /* sarno_requests.c: control-device requests, reads and the queues behind them. */
 NTSTATUS sarno_control_request(struct sarno_driver* d, int device, PIRP irp);

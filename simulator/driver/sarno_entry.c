@@ -108,6 +108,7 @@ static VOID NTAPI unload(PDRIVER_OBJECT driver) {
   sarno_stop_timer(d);
   sarno_drain(d);
   delete_devices(d);
+  sarno_publish_no_state(d);
   if (d->parameters) ZwClose(d->parameters);
   d->parameters = NULL;
 }
@@ -141,7 +142,7 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path)
   RtlZeroMemory(d, sizeof *d);
   d->driver = driver;
   d->start_ms = sarno_now_ms();
-  KeInitializeMutex(&d->model_lock, 0);
+  sarno_lock_init(d);
   KeInitializeSpinLock(&d->irp_lock);
   st = sarno_open_parameters(d, registry_path);
   if (!NT_SUCCESS(st)) return st;

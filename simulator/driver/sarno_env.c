@@ -116,6 +116,11 @@ static void publish_state(void* context, int com_index, uint32_t state) {
   ZwSetValueKey(d->parameters, &uname, 0, REG_DWORD, &data, sizeof data);
 }
 
+void sarno_publish_no_state(struct sarno_driver* d) {
+  int p;
+  for (p = 0; p < SIM_PORT_COUNT; ++p) publish_state(d, p, LINK_STATE_NONE);
+}
+
 static void read_became_ready(void* context, int device) {
   /* sarno_serve runs after every model call and sees sim_read_ready itself */
   (void)context;

@@ -288,6 +288,10 @@ TEST(DriverReads, ACancelledReadLeavesTheDriverConsistent) {
 TEST(DriverStop, StoppingTheDriverEndsAPendingReadAndItStartsAgain) {
   Device com1(1);
   ASSERT_TRUE(com1.open());
+  uint32_t word = 0, state = 0;
+  ASSERT_TRUE(Device(0).Request(IOCTL_SARNO_PCON, kCom2Printer, &word));
+  ASSERT_TRUE(ReadDword("COM2ConnectState", &state));
+  ASSERT_EQ(0u, state);
   PendingRead read(com1.handle());
   ASSERT_TRUE(WaitQueued(1, 2000));
   uint32_t start = NowMs();
@@ -296,6 +300,8 @@ TEST(DriverStop, StoppingTheDriverEndsAPendingReadAndItStartsAgain) {
   EXPECT_FALSE(read.ok);
   EXPECT_LT(NowMs() - start, 5000u);
   EXPECT_FALSE(Device(0).open()) << "the devices go with the driver";
+  ASSERT_TRUE(ReadDword("COM2ConnectState", &state));
+  EXPECT_EQ(255u, state) << "a stopped driver leaves no port looking connected";
 
   ASSERT_TRUE(StartDriver(10000));
   Device again(0);
