@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The query and connect workflows on the real program, library and simulated driver under
+# Wine, worked from outside by workflow_driver.exe as a user would:
+#   choose COM1, query, pick a printer, connect, see COM1 connected, let the scenario drop
+#   the link, see it dropped, EXIT; the settings file holds the binding.
+# Screenshots of the connected and the dropped state go to OUT.
+#
+# usage: run_workflows.sh SOURCE_DIR OUT Quorvex.exe Mendalix.dll Sarnovek.sys workflow_driver.exe SCENARIO
+set -u
+src="$1" out="$2" exe="$3" dll="$4" sys="$5" driver="$6" scenario="$7"
+: "${WINEPREFIX:?WINEPREFIX must name the prefix of the build}"
+export WINEARCH=win32 WINEDEBUG="${WINEDEBUG:--all}"
+
+if [ -z "${IN_XVFB:-}" ]; then
+  IN_XVFB=1 WITH_XVFB_FORCE=1 exec "$src/scripts/with-xvfb" "$0" "$@"
+fi
+
+status=0
+fail() { echo "run_workflows: $*" >&2; status=1; }
+sim() { "$src/scripts/simulator" "$@"; }
+w() { local limit=$1; shift; timeout -k 5 "$limit" wine "$@"; }
+
+# A fresh Wine server for this display: one started before it (the prefix's set-up) knows
+# no display, and the program's window would never appear.
+timeout -k 5 30 wineserver -k 2>/dev/null
+timeout -k 5 30 wineserver -w 2>/dev/null
+
+mkdir -p "$out"
+app="$WINEPREFIX/drive_c/QuorvexWorkflows"
+rm -rf "$app" && mkdir -p "$app" || exit 1
+cp "$exe" "$dll" "$app/" || exit 1
+cp "$driver" "$app/workflow_driver.exe" || exit 1
+"$src/scripts/wine-fonts" "$WINEPREFIX"
+
+sim install "$sys" "$scenario" || exit 1
+sim start || { sim remove; exit 1; }
+
+# The program runs from its own folder: the library opens the settings file by bare name.
+# As on a Traditional-Chinese system, where the dialog's frame texts are its own.
+(cd "$app" && LC_ALL=zh_TW.UTF-8 LANG=zh_TW.UTF-8 timeout -k 5 240 wine Quorvex.exe </dev/null >"$out/quorvex.log" 2>&1
+ echo "Quorvex.exe ended: $?" >>"$out/quorvex.log") &
+program=$!
+
+step() { echo "--- $*"; w 120 "$app/workflow_driver.exe" "$@" || { fail "step $* failed"; return 1; }; }
+shot() { import -window root "$out/$1" 2>/dev/null || echo "run_workflows: no screenshot $1" >&2; }
+
+step query COM1
+step connect 0080372A0001
+shot workflows-connected.png
+step wait-drop 60
+shot workflows-dropped.png
+step exit
+
+for _ in $(seq 150); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$program" 2>/dev/null; then
+  fail "the program did not end after EXIT"
+  kill "$program" 2>/dev/null
+fi
+wait "$program" 2>/dev/null
+
+ini="$app/Quorvex.ini"
+if [ -f "$ini" ]; then
+  echo "--- settings file"
+  cat "$ini"
+  tr -d '\r' < "$ini" | grep -A2 '^BT_Port: COM1$' | grep -q $'^\t BT_Selprt:   0080372A0001$' ||
+    fail "the settings file does not bind COM1 to 0080372A0001"
+else
+  fail "no settings file $ini"
+fi
+
+sim remove || true
+exit "$status"
