@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# installer_test.sh INSTALLER SOURCE_DIR
+# A technician's install and removal, silent, under Wine: the installer puts the programs into
+# Program Files with a Start-menu entry, the setup program starts from there, and the silent
+# uninstall removes everything but the settings file the user made.
+set -u
+installer="$1" src="$2"
+: "${WINEPREFIX:?}"
+export WINEDEBUG=-all WINEARCH=win32
+fail=0
+check() { if eval "$2"; then echo "ok   - $1"; else echo "FAIL - $1"; fail=1; fi; }
+w() { timeout -k 5 "$1" wine "${@:2}"; }
+
+dir="$WINEPREFIX/drive_c/Program Files/Quorvex"
+rm -rf "$dir"
+
+w 120 "$(winepath -w "$installer")" /S
+timeout 30 wineserver -w
+for f in Quorvex.exe Mendalix.dll Quorvex.txt btctl.exe Uninstall.exe sdk/Mendalix.h sdk/libMendalix.dll.a; do
+  check "installed $f" "[ -f \"$dir/$f\" ]"
+done
+lnk=$(find "$WINEPREFIX/drive_c" -iname 'Quorvex.lnk' 2>/dev/null | head -1)
+check "Start-menu entry" "[ -n \"$lnk\" ]"
+check "uninstall entry in the registry" \
+  "w 30 reg query 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvex' >/dev/null 2>&1"
+
+# The setup program starts from the installed place and shows its main window.
+started=$("$src/scripts/with-xvfb" bash -c '
+  wine "C:\\Program Files\\Quorvex\\Quorvex.exe" >/dev/null 2>&1 &
+  for i in $(seq 60); do
+    if xwininfo -root -tree 2>/dev/null | grep -q "TARVONEL Wireless printer Setup"; then echo yes; break; fi
+    sleep 0.5
+  done
+  timeout 20 wine taskkill /IM Quorvex.exe >/dev/null 2>&1
+  sleep 2; timeout 10 wineserver -k 2>/dev/null; true')
+check "program window appears from Program Files" "[ \"$started\" = yes ]"
+
+# A settings file the user made stays after the uninstall.
+printf 'BT_SelPort: COM2\r\n' > "$dir/Quorvex.ini"
+w 60 "C:\\Program Files\\Quorvex\\Uninstall.exe" /S
+for _ in $(seq 60); do [ -f "$dir/Uninstall.exe" ] || break; sleep 0.5; done
+timeout 30 wineserver -w
+left=$(cd "$dir" 2>/dev/null && find . -type f | sort | tr '\n' ' ')
+check "uninstall leaves only the user's settings file (left: $left)" "[ \"$left\" = './Quorvex.ini ' ]"
+lnk=$(find "$WINEPREFIX/drive_c" -iname 'Quorvex.lnk' 2>/dev/null | head -1)
+check "Start-menu entry removed" "[ -z \"$lnk\" ]"
+check "uninstall entry removed" \
+  "! w 30 reg query 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvex' >/dev/null 2>&1"
+rm -rf "$dir"
+exit $fail
