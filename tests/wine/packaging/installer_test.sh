@@ -25,7 +25,9 @@ check "uninstall entry in the registry" \
   "w 30 reg query 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvex' >/dev/null 2>&1"
 
 # The setup program starts from the installed place and shows its main window.
-started=$("$src/scripts/with-xvfb" bash -c '
+# A fresh Wine server for the private display: one started before it knows no display.
+started=$(WITH_XVFB_FORCE=1 "$src/scripts/with-xvfb" bash -c '
+  timeout 20 wineserver -k 2>/dev/null; timeout 20 wineserver -w 2>/dev/null
   wine "C:\\Program Files\\Quorvex\\Quorvex.exe" >/dev/null 2>&1 &
   for i in $(seq 60); do
     if xwininfo -root -tree 2>/dev/null | grep -q "TARVONEL Wireless printer Setup"; then echo yes; break; fi
