@@ -18,7 +18,7 @@ enum class ControlKind {
   PushButton, DefPushButton, ListBox, ComboBox, AutoRadio, Text, BitmapStatic, Edit, GroupBox
 };
 
-struct ControlSpec {
+struct ControlRow {
   int id;               // -1 for labels and group boxes without an id
   ControlKind kind;
   const char* text;     // UTF-8

@@ -27,14 +27,14 @@ bool EqualNoCase(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-HeadlessDialog::HeadlessDialog(const ControlSpec* specs, int count) {
+HeadlessDialog::HeadlessDialog(const ControlRow* rows, int count) {
   int group = 0;
   for (int i = 0; i < count; ++i) {
-    const ControlSpec& s = specs[i];
+    const ControlRow& s = rows[i];
     if (s.group) ++group;
     if (s.id < 0) continue;  // labels without an id cannot be reached
     Control c;
-    c.spec = s;
+    c.row = s;
     c.text = s.text;
     c.enabled = s.enabled;
     c.visible = s.visible;
@@ -110,7 +110,7 @@ size_t HeadlessDialog::LbGetText(int id, int index, char* out, size_t size) {
 
 int HeadlessDialog::CbAddString(int id, const char* text) {
   Control& c = At(id);
-  if (!c.spec.sorted) {
+  if (!c.row.sorted) {
     c.entries.push_back(text);
     return static_cast<int>(c.entries.size()) - 1;
   }
@@ -192,7 +192,7 @@ void HeadlessDialog::PaintIcon(void* icon, int x, int y) { paints.push_back({ico
 void HeadlessDialog::ClickRadio(int id) {
   Control& clicked = At(id);
   for (auto& [other, c] : controls_)
-    if (c.spec.kind == ControlKind::AutoRadio && c.group == clicked.group) c.checked = (other == id);
+    if (c.row.kind == ControlKind::AutoRadio && c.group == clicked.group) c.checked = (other == id);
 }
 
 void HeadlessDialog::TypeComboText(int id, const std::string& text) {

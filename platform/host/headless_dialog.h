@@ -21,7 +21,7 @@ namespace platform {
 class HeadlessDialog : public DialogControls {
  public:
   struct Control {
-    ControlSpec spec{};
+    ControlRow row{};
     std::string text;
     bool enabled = true;
     bool visible = true;
@@ -34,7 +34,7 @@ class HeadlessDialog : public DialogControls {
     int textSets = 0;   // SetText calls that changed nothing count too
   };
 
-  HeadlessDialog(const ControlSpec* specs, int count);
+  HeadlessDialog(const ControlRow* rows, int count);
 
   // DialogControls.
   void SetText(int id, const char* text) override;

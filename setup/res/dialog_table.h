@@ -8,13 +8,13 @@
 namespace quorvex_res {
 
 using platform::ControlKind;
-using platform::ControlSpec;
+using platform::ControlRow;
 
 constexpr bool kShown = true, kHidden = false;
 constexpr bool kOn = true, kOff = false;
 
 // id, kind, text, x, y, w, h, shown, enabled, group, sorted, sunken
-constexpr ControlSpec kMainDialogControls[] = {
+constexpr ControlRow kMainDialogControls[] = {
     {IDOK, ControlKind::DefPushButton, "EXIT", 340, 20, 50, 25, kShown, kOn, true, false, false},
     {IDCANCEL, ControlKind::PushButton, "CANCEL", 350, 160, 50, 14, kHidden, kOn, false, false, false},
     {IDC_SAVESETTING, ControlKind::PushButton, "SaveSetting", 350, 200, 50, 14, kHidden, kOn, false, false, false},

@@ -123,7 +123,7 @@ bool DialogRig::Start(std::vector<std::string> args) {
 }
 
 void DialogRig::Click(int id) {
-  if (ui.At(id).spec.kind == platform::ControlKind::AutoRadio) ui.ClickRadio(id);
+  if (ui.At(id).row.kind == platform::ControlKind::AutoRadio) ui.ClickRadio(id);
   Dlg().DispatchCommand(id, fw::kBnClicked);
 }
 

@@ -67,7 +67,7 @@ TEST(Resources, TheMainDialogsControlLinesMatchTheTable) {
   auto lines = Controls(block);
   ASSERT_EQ(static_cast<int>(lines.size()), quorvex_res::kMainDialogControlCount);
   for (int i = 0; i < quorvex_res::kMainDialogControlCount; ++i) {
-    const platform::ControlSpec& t = quorvex_res::kMainDialogControls[i];
+    const platform::ControlRow& t = quorvex_res::kMainDialogControls[i];
     const RcControl& c = lines[i];
     SCOPED_TRACE(c.text + " " + c.id);
     ASSERT_TRUE(ids.count(c.id));
