@@ -1,19 +1,10 @@
 #include "platform/host/fake_process.h"
+#include "platform/host/copy_out.h"
 
 #include <algorithm>
 #include <cstdint>
 
 namespace platform {
-
-namespace {
-size_t CopyOut(const std::string& s, char* out, size_t size) {
-  if (size == 0) return 0;
-  size_t n = std::min(s.size(), size - 1);
-  s.copy(out, n);
-  out[n] = '\0';
-  return n;
-}
-}  // namespace
 
 size_t FakeProcess::GetModuleFileName(char* out, size_t size) { return CopyOut(modulePath, out, size); }
 size_t FakeProcess::GetSystemDirectory(char* out, size_t size) { return CopyOut(systemDirectory, out, size); }

@@ -1,4 +1,5 @@
 #include "platform/host/headless_dialog.h"
+#include "platform/host/copy_out.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,14 +9,6 @@
 namespace platform {
 
 namespace {
-
-size_t CopyOut(const std::string& s, char* out, size_t size) {
-  if (size == 0) return 0;
-  size_t n = std::min(s.size(), size - 1);
-  s.copy(out, n);
-  out[n] = '\0';
-  return n;
-}
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;

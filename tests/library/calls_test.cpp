@@ -21,13 +21,7 @@ class Calls : public LibraryTest {
     driver.AddDevice(0, 1);
     driver.AddDevice(1, 0);
     Load();
-    startupRequests = driver.Requests().size();
   }
-  std::vector<DriverRequest> CallRequests() {
-    auto all = driver.Requests();
-    return std::vector<DriverRequest>(all.begin() + startupRequests, all.end());
-  }
-  size_t startupRequests = 0;
 };
 
 TEST_F(Calls, AQueryOnCom2GoesToTheDeviceServingCom2AndReturnsTheDriversWord) {

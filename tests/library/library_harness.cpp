@@ -69,7 +69,15 @@ void LibraryTest::TearDown() {
   fs::remove_all(dir_, ec);
 }
 
-void LibraryTest::Load() { app.reset(new CMendalixApp(*st)); }
+void LibraryTest::Load() {
+  app.reset(new CMendalixApp(*st));
+  startupRequests_ = driver.Requests().size();
+}
+
+std::vector<DriverRequest> LibraryTest::CallRequests() {
+  auto all = driver.Requests();
+  return std::vector<DriverRequest>(all.begin() + startupRequests_, all.end());
+}
 
 void LibraryTest::Unload() {
   unloaded_ = true;

@@ -48,6 +48,8 @@ class LibraryTest : public ::testing::Test {
 
   // Runs the start-up (the library being loaded).
   void Load();
+  // The requests the driver received since the start-up ended.
+  std::vector<DriverRequest> CallRequests();
   // Runs the shutdown (the library being unloaded).
   void Unload();
 
@@ -65,6 +67,7 @@ class LibraryTest : public ::testing::Test {
   std::string oldDir_;
   std::string dir_;
   bool unloaded_ = false;
+  size_t startupRequests_ = 0;
 };
 
 // A VARIANT holding a BSTR built from UTF-16 units.

@@ -15,13 +15,7 @@ class Monitor : public LibraryTest {
     driver.AddDevice(0, 0);
     driver.AddDevice(1, 1);
     Load();
-    startupRequests = driver.Requests().size();
   }
-  std::vector<DriverRequest> CallRequests() {
-    auto all = driver.Requests();
-    return std::vector<DriverRequest>(all.begin() + startupRequests, all.end());
-  }
-  size_t startupRequests = 0;
 };
 
 TEST_F(Monitor, StartReadsCom1sDeviceAndStopEndsTheReadAndTheReader) {
