@@ -17,10 +17,10 @@ void ReadCom(void* state) {
     // A device that keeps failing would otherwise turn this loop into a spin.
     if (!ok && st.StopThread == 0) st.clock.Sleep(kReadRetryPauseMs);
   }
-  // Last act inside the library: from here on the shutdown may close the devices and the
-  // library's code may go away. st must not be touched after this store.
-  st.ReaderRunning = 0;
-  threads.ExitCurrent(0);
+  // Last act inside the library: once ReaderRunning reads 0 the shutdown may close the
+  // devices and the library's code may go away, so the store and the thread's end are one
+  // step that runs none of this code after it.
+  threads.ClearAndExit(st.ReaderRunning);
 }
 
 void StartReader(MendalixState& st) {

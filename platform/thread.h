@@ -1,10 +1,16 @@
 // Worker threads and the one lock the logic needs.
 //
 // Threads: Start runs fn(arg) on a new thread at normal priority with the default stack and
-// returns at once; the returned handle is only for Join/Release and may be ignored.
+// returns once that thread runs (on Windows a new thread first waits for the loader, so a
+// thread started just before its library unloads would otherwise begin in unloaded code);
+// the returned handle is only for Join/Release and may be ignored.
 // ExitCurrent ends the calling thread with an exit code and does not return (AfxEndThread /
 // ExitThread on Windows), so that a thread can leave without running more of a module's code.
+// ClearAndExit stores 0 in a flag that another thread polls and ends the calling thread
+// with code 0; on Windows the store is made by the system, which returns straight into
+// ExitThread, so that no code of the calling module runs once the flag reads 0.
 #pragma once
+#include <atomic>
 #include <cstdint>
 
 namespace platform {
@@ -22,6 +28,10 @@ class ThreadApi {
   // Ends the calling thread (ExitThread on Windows). The system implementations do not
   // return; a test's fake may, so a caller returns at once after it.
   virtual void ExitCurrent(uint32_t code) { (void)code; }
+  virtual void ClearAndExit(std::atomic<int32_t>& flag) {
+    flag.store(0);
+    ExitCurrent(0);
+  }
 };
 
 ThreadApi& SystemThreads();

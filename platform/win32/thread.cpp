@@ -1,4 +1,4 @@
-// Windows threads: CreateThread at normal priority with the default stack, running at once.
+// Windows threads: CreateThread at normal priority with the default stack.
 #include <windows.h>
 
 #include <cstdlib>
@@ -8,29 +8,66 @@
 namespace platform {
 namespace {
 
+// How long Start waits for its thread to run before it takes other measures.
+constexpr DWORD kStartLimitMs = 2000;
+
 struct StartPack {
   void (*fn)(void*);
   void* arg;
+  HANDLE running;   // set by the new thread once it runs this module's code
 };
 
 DWORD WINAPI ThreadEntry(LPVOID p) {
-  StartPack pack = *static_cast<StartPack*>(p);
-  free(p);
-  pack.fn(pack.arg);
+  auto* pack = static_cast<StartPack*>(p);
+  void (*fn)(void*) = pack->fn;
+  void* arg = pack->arg;
+  SetEvent(pack->running);   // the pack is the starter's from here on
+  fn(arg);
   return 0;
 }
+
+// kernel32's InterlockedExchange as a function (the headers make the name an intrinsic).
+using ExchangeFn = LONG(WINAPI*)(LONG volatile*, LONG);
+ExchangeFn systemExchange = nullptr;
 
 class Win32Threads : public ThreadApi {
  public:
   ThreadHandle Start(void (*fn)(void*), void* arg) override {
+    // Looked up here, in the starting thread: a look-up takes the loader lock, which an
+    // unloading library holds while it waits for its thread's flag.
+    if (!systemExchange) {
+      HMODULE kernel = GetModuleHandleA("kernel32.dll");
+      systemExchange = kernel ? reinterpret_cast<ExchangeFn>(
+                                    reinterpret_cast<void*>(GetProcAddress(kernel, "InterlockedExchange")))
+                              : nullptr;
+    }
     auto* pack = static_cast<StartPack*>(malloc(sizeof(StartPack)));
     if (!pack) return nullptr;
     pack->fn = fn;
     pack->arg = arg;
-    HANDLE h = CreateThread(NULL, 0, ThreadEntry, pack, 0, NULL);
-    if (!h) {
+    pack->running = CreateEventA(NULL, TRUE, FALSE, NULL);
+    if (!pack->running) {
       free(pack);
       return nullptr;
+    }
+    HANDLE h = CreateThread(NULL, 0, ThreadEntry, pack, 0, NULL);
+    if (!h) {
+      CloseHandle(pack->running);
+      free(pack);
+      return nullptr;
+    }
+    // A new thread waits for the loader lock before it runs anything of ours. Once it runs,
+    // its module is safe to unload as soon as the thread says it is done.
+    if (WaitForSingleObject(pack->running, kStartLimitMs) == WAIT_OBJECT_0) {
+      CloseHandle(pack->running);
+      free(pack);
+    } else {
+      // It has not run yet (the caller holds the loader lock, or the system is swamped) and
+      // will, some time later, in this module: keep the module loaded for good, and the
+      // pack and its event for the thread to find.
+      HMODULE self = NULL;
+      GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                         reinterpret_cast<LPCSTR>(&ThreadEntry), &self);
     }
     return h;
   }
@@ -41,6 +78,30 @@ class Win32Threads : public ThreadApi {
     if (t) CloseHandle(static_cast<HANDLE>(t));
   }
   void ExitCurrent(uint32_t code) override { ExitThread(code); }
+
+  // The flag's 0 is stored by kernel32's InterlockedExchange, called with ExitThread as its
+  // return address and ExitThread's own frame beneath: the exchange "returns" into
+  // ExitThread(0), and no instruction of this module runs after the store.
+  void ClearAndExit(std::atomic<int32_t>& flag) override {
+    static_assert(sizeof(flag) == sizeof(LONG), "the flag is one LONG");
+    void* exchange = reinterpret_cast<void*>(systemExchange);
+    void* exitThread = reinterpret_cast<void*>(&ExitThread);
+    if (!exchange) {
+      flag.store(0);
+      ExitThread(0);
+    }
+    __asm__ volatile(
+        "pushl $0\n\t"   // ExitThread's exit code
+        "pushl $0\n\t"   // ExitThread's return address, never used
+        "pushl $0\n\t"   // InterlockedExchange's value
+        "pushl %0\n\t"   // InterlockedExchange's target: the flag
+        "pushl %1\n\t"   // InterlockedExchange's return address: ExitThread
+        "jmp *%2\n\t"
+        :
+        : "r"(&flag), "r"(exitThread), "r"(exchange)
+        : "memory");
+    __builtin_unreachable();
+  }
 };
 
 // Built before any code runs (no guarded local static: the library stays free of the

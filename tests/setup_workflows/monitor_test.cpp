@@ -187,7 +187,9 @@ TEST(Monitor, ADialogFarBehindLosesNoLineAndCatchesUpWithTheLatestState) {
   const uint32_t now = (kPasses - 1) % 2 == 0 ? 0 : LINK_DISCONNECTED;
   const uint32_t shown = (QuorvexState::kMonitorQueue - 1) % 2 == 0 ? 0 : LINK_DISCONNECTED;
   EXPECT_EQ(m.Pass(), now != shown ? 1 : 0);
-  if (now != shown) EXPECT_EQ(m.ShowLines().size(), 1u);
+  if (now != shown) {
+    EXPECT_EQ(m.ShowLines().size(), 1u);
+  }
   EXPECT_EQ(m.rig->dlg->st.ConnectState[1].load(), now);
 }
 

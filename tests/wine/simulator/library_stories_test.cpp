@@ -14,14 +14,19 @@ using namespace simtest;
 
 namespace {
 
+template <typename Fn>
+Fn Bind(HMODULE module, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
 // The library loaded by its bare name, as applications do; unloading runs its shutdown.
 struct Library {
   Library() : module(LoadLibraryA("Mendalix.dll")) {
     if (!module) return;
-    query = reinterpret_cast<BT_OnQuery_t>(GetProcAddress(module, "BT_OnQuery"));
-    connect = reinterpret_cast<BT_OnConnect_t>(GetProcAddress(module, "BT_OnConnect"));
-    monitor = reinterpret_cast<BT_OnMonitor_t>(GetProcAddress(module, "BT_OnMonitor"));
-    reset = reinterpret_cast<BT_OnReset_t>(GetProcAddress(module, "BT_OnReset"));
+    query = Bind<BT_OnQuery_t>(module, "BT_OnQuery");
+    connect = Bind<BT_OnConnect_t>(module, "BT_OnConnect");
+    monitor = Bind<BT_OnMonitor_t>(module, "BT_OnMonitor");
+    reset = Bind<BT_OnReset_t>(module, "BT_OnReset");
   }
   ~Library() {
     if (module) FreeLibrary(module);
@@ -169,4 +174,34 @@ TEST(LibraryCycles, TwentyLoadMonitorUnloadCyclesLeaveNothingBehind) {
   uint32_t index = 255;
   EXPECT_TRUE(com1.Request(IOCTL_SARNO_GET_COM_INDX, std::string(4, '\xff'), &index));
   EXPECT_EQ(0u, index);
+}
+
+// Run on its own: it leaves the library loaded for good.
+// An application that starts monitoring and unloads the library while the loader is busy
+// (here: this thread holds the loader lock throughout, as code in a DllMain would) must not
+// end up with the reader thread beginning in unloaded code once the loader is free: the
+// library stays loaded instead, and its reader runs.
+TEST(LibraryLoaderBusy, AReaderStartedWhileTheLoaderIsBusyNeverRunsInUnloadedCode) {
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  using LockFn = LONG(WINAPI*)(ULONG, ULONG*, ULONG_PTR*);
+  using UnlockFn = LONG(WINAPI*)(ULONG, ULONG_PTR);
+  auto lock = Bind<LockFn>(ntdll, "LdrLockLoaderLock");
+  auto unlock = Bind<UnlockFn>(ntdll, "LdrUnlockLoaderLock");
+  ASSERT_TRUE(lock && unlock);
+
+  auto* lib = new Library;
+  ASSERT_TRUE(lib->bound());
+  ULONG_PTR cookie = 0;
+  ASSERT_EQ(0, lock(0, nullptr, &cookie));
+  uint32_t start = NowMs();
+  EXPECT_NE(0, lib->monitor("COM1", "MON_ON"));
+  uint32_t took = NowMs() - start;
+  delete lib;   // FreeLibrary with the loader lock still held
+  unlock(0, cookie);
+
+  EXPECT_GE(took, 1900u) << "the start waits for its thread, bounded";
+  EXPECT_LT(took, 5000u);
+  EXPECT_NE(nullptr, GetModuleHandleA("Mendalix.dll")) << "the library must stay loaded";
+  EXPECT_TRUE(WaitQueued(1, 3000)) << "its reader runs and waits in the driver";
+  Sleep(500);   // a reader begun in unloaded code would have crashed us by now
 }
