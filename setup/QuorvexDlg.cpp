@@ -133,9 +133,16 @@ bool CQuorvexDlg::OnInitDialog() {
   ShowPortSetting();
 
   // 13. The library, by its bare name. The current directory is taken out of the search
-  // order first, so that a library planted there is never loaded; the program's own
-  // directory still comes first.
-  seams.modules->SetDllDirectory("");
+  // order first, so that a library planted there is never loaded: naming the program's own
+  // folder (first in the order anyway) puts it in the current directory's place. An empty
+  // name would do the same on Windows, but not everywhere the program runs.
+  char programDir[kPathBuf];
+  std::snprintf(programDir, sizeof programDir, "%s", program);
+  char* cut = programDir;
+  for (char* at = programDir; *at; ++at)
+    if (*at == '\\' || *at == '/') cut = at;
+  *cut = '\0';
+  seams.modules->SetDllDirectory(programDir);
   st.hInstCtrl = seams.modules->LoadLibrary("Mendalix.dll");
   if (!st.hInstCtrl) {
     MessageBox("Mendalix.dll  not found");

@@ -248,10 +248,10 @@ TEST(StartUp, AMissingCallLeavesOnlyThatEntryUnbound) {
   EXPECT_TRUE(r.ui.boxes.empty());
 }
 
-TEST(StartUp, TheCurrentDirectoryLeavesTheSearchBeforeTheLibraryIsLoadedAndBoundByName) {
+TEST(StartUp, TheProgramsFolderTakesTheCurrentDirectorysPlaceBeforeTheLibraryIsLoadedAndBound) {
   DialogRig r;
   ASSERT_TRUE(r.Start());
-  std::vector<std::string> expected = {"SetDllDirectory()", "LoadLibrary(Mendalix.dll)",
+  std::vector<std::string> expected = {"SetDllDirectory(" + r.dir + ")", "LoadLibrary(Mendalix.dll)",
                                        "GetProcAddress(BT_OnConnect)", "GetProcAddress(BT_OnQuery)",
                                        "GetProcAddress(BT_OnReset)"};
   EXPECT_EQ(r.modules.calls, expected);

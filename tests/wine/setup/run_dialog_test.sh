@@ -4,12 +4,14 @@
 #   1. with the library beside it (and the simulated driver when it was built): the version
 #      boxes, the COM list, the dongle and printer lists of the stored port, the labels and
 #      switches, the About box; EXIT writes the settings file and the registry values;
-#   2. without the library: one box "Mendalix.dll  not found" owned by the dialog, which stays.
+#   2. without the library beside it, started from a current directory where a library of
+#      the same name was planted: one box "Mendalix.dll  not found" owned by the dialog,
+#      which stays, and the planted library never loaded.
 # Screenshots go to OUT (quorvex-dialog.png, quorvex-about.png).
 #
-# usage: run_dialog_test.sh SOURCE_DIR OUT Quorvex.exe Quorvex.txt dialog-driver.exe DLL|- SYS|- SCENARIO
+# usage: run_dialog_test.sh SOURCE_DIR OUT Quorvex.exe Quorvex.txt dialog-driver.exe DLL|- SYS|- SCENARIO PLANTED_DLL
 set -u
-src="$1" out="$2" exe="$3" help="$4" driver="$5" dll="$6" sys="$7" scenario="$8"
+src="$1" out="$2" exe="$3" help="$4" driver="$5" dll="$6" sys="$7" scenario="$8" planted="$9"
 : "${WINEPREFIX:?WINEPREFIX must name the prefix of the build}"
 export WINEARCH=win32 WINEDEBUG="${WINEDEBUG:--all}"
 caption="TARVONEL Wireless printer Setup"
@@ -57,9 +59,9 @@ expect() {  # expect "what" "line the driver printed" "wanted"
   if [ "$2" = "$3" ]; then echo "ok   $1: $2"; else fail "$1: got '$2', wanted '$3'"; fi
 }
 runs=0
-start() {  # the program from its own folder; what Wine says about it goes to OUT
+start() {  # the program from its own folder (or from $cwd); what Wine says goes to OUT
   runs=$((runs + 1))
-  (cd "$app" && exec env LC_ALL=zh_TW.UTF-8 LANG=zh_TW.UTF-8 timeout -k 5 120 wine Quorvex.exe "$@") >"$out/program-$runs.log" 2>&1 &
+  (cd "${cwd:-$app}" && exec env LC_ALL=zh_TW.UTF-8 LANG=zh_TW.UTF-8 timeout -k 5 120 wine "$app/Quorvex.exe" "$@") >"$out/program-$runs.log" 2>&1 &
   program=$!
 }
 finish() {
@@ -150,12 +152,18 @@ reg_out="$(timeout -k 5 60 wine reg query "$params" 2>/dev/null | tr -d '\r')"
 grep -q 'BTiniPath.*\\??\\C:\\QuorvexDialog\\Quorvex.ini' <<<"$reg_out" || fail "BTiniPath not published: $reg_out"
 grep -Eq 'PlaySound +REG_DWORD +0x1' <<<"$reg_out" || fail "PlaySound not stored as 1: $reg_out"
 
-# --- 2. Without the library ------------------------------------------------------------
+# --- 2. Without the library, and one planted in the current directory -------------------
 app="$WINEPREFIX/drive_c/QuorvexAlone"
-rm -rf "$app" && mkdir -p "$app" || exit 1
-cp "$exe" "$app/" && cp "$driver" "$app/dialog-driver.exe" || exit 1
-start
+plant="$WINEPREFIX/drive_c/Downloads"
+rm -rf "$app" "$plant" && mkdir -p "$app" "$plant" || exit 1
+cp "$exe" "$app/" && cp "$driver" "$app/dialog-driver.exe" && cp "$planted" "$plant/Mendalix.dll" || exit 1
+cwd="$plant" start
 expect "missing library" "$(drive box 30000)" "box caption=Quorvex: Mendalix.dll  not found"
+if [ -e "$plant/planted-library-loaded" ]; then
+  fail "the library planted in the current directory was loaded"
+else
+  echo "ok   planted library in the current directory: not loaded"
+fi
 expect "the dialog stays" "$(drive wait 10000)" "wait: found"
 expect "its version still shows" "$(drive text 1037)" "text 1037: 3.1.5"
 sleep 1
