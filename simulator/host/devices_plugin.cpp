@@ -1,0 +1,57 @@
+// The simulated driver as a plug-in for the host build of the library. With MENDALIX_DEVICES
+// naming this shared object and SARNOVEK_SCENARIO a scenario file, the host library (and so
+// the host btctl) talks to that scenario's control devices instead of finding none:
+//
+//   MENDALIX_DEVICES=build/host/bin/libsarnovek_host.so \
+//   SARNOVEK_SCENARIO=simulator/scenarios/default.txt build/host/bin/btctl query COM1
+//
+// The driver's registry key lives in this process's memory. Its "BTiniPath" names
+// Quorvex.ini in the current directory, the file the library itself reads, so that a query's
+// findings land where the library and btctl look for them.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/driver_requests.h"
+#include "platform/host/memory_registry.h"
+#include "simulator/host/simulator_devices.h"
+
+namespace {
+
+void PublishSettingsPath(platform::RegistryApi& registry) {
+  char dir[1024];
+  if (!getcwd(dir, sizeof dir)) return;
+  std::string value = std::string("\\??\\") + dir + "/Quorvex.ini";
+  platform::RegKey key = nullptr;
+  if (registry.CreateKey(platform::HKeyLocalMachine(), SARNO_PARAMETERS_KEY, &key) != platform::kErrorSuccess)
+    return;
+  registry.SetValue(key, SARNO_INI_PATH_VALUE, platform::kRegSz, value.c_str(),
+                    static_cast<uint32_t>(value.size()));
+  registry.CloseKey(key);
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) void* MendalixDeviceApi() {
+  const char* path = std::getenv("SARNOVEK_SCENARIO");
+  if (!path || !*path) {
+    std::fprintf(stderr, "sarnovek_host: SARNOVEK_SCENARIO names no scenario file\n");
+    return nullptr;
+  }
+  // Kept for the life of the process (never destroyed): the library closes its devices
+  // when it unloads, which may come after this object's static destructors would run.
+  auto* scenario = new sim_scenario();
+  std::string error;
+  if (!simulator::LoadScenarioFile(path, scenario, &error)) {
+    std::fprintf(stderr, "sarnovek_host: %s: %s\n", path, error.c_str());
+    delete scenario;
+    return nullptr;
+  }
+  auto* registry = new platform::MemoryRegistry();
+  PublishSettingsPath(*registry);
+  auto* devices = new simulator::SimulatorDevices(*scenario, *registry, platform::SystemClock());
+  return static_cast<platform::DeviceApi*>(devices);
+}
