@@ -1,9 +1,9 @@
 // Worker threads and the one lock the logic needs.
 //
-// Threads: Start runs fn(arg) on a new thread at normal priority with the default stack and
-// returns once that thread runs (on Windows a new thread first waits for the loader, so a
-// thread started just before its library unloads would otherwise begin in unloaded code);
-// the returned handle is only for Join/Release and may be ignored.
+// Threads: Start runs fn(arg) on a new thread at normal priority with the default stack; the
+// returned handle is only for Join/Release and may be ignored. On Windows it returns once the
+// thread runs: a new thread first waits for the loader, so one started just before its
+// library unloads would otherwise begin in unloaded code.
 // ExitCurrent ends the calling thread with an exit code and does not return (AfxEndThread /
 // ExitThread on Windows), so that a thread can leave without running more of a module's code.
 // ClearAndExit stores 0 in a flag that another thread polls and ends the calling thread

@@ -242,14 +242,6 @@ void ConcurrentCalls(Library& lib, int threads, int per_thread, ConcurrentCounts
   c.requests = RequestTotal(after) - RequestTotal(before);
 }
 
-bool WaitQueued(uint32_t want, DWORD ms) {
-  uint32_t start = NowMs();
-  while (NowMs() - start < ms) {
-    if (Diagnostics().reads_queued == want) return true;
-    Sleep(20);
-  }
-  return false;
-}
 
 }  // namespace
 

@@ -38,14 +38,6 @@ struct PendingRead {
   std::thread thread;
 };
 
-bool WaitQueued(uint32_t want, DWORD ms) {
-  uint32_t start = NowMs();
-  while (NowMs() - start < ms) {
-    if (Diagnostics().reads_queued == want) return true;
-    Sleep(10);
-  }
-  return false;
-}
 
 }  // namespace
 

@@ -47,14 +47,6 @@ std::string Beside(const char* file) {
   return std::string(path) + file;
 }
 
-bool WaitQueued(uint32_t want, DWORD ms) {
-  uint32_t start = NowMs();
-  while (NowMs() - start < ms) {
-    if (Diagnostics().reads_queued == want) return true;
-    Sleep(20);
-  }
-  return false;
-}
 
 }  // namespace
 

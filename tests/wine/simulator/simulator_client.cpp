@@ -221,4 +221,13 @@ int RunProgram(const std::string& command_line, DWORD wait_ms, std::string* outp
 
 uint32_t NowMs() { return (uint32_t)GetTickCount(); }
 
+bool WaitQueued(uint32_t want, DWORD ms) {
+  uint32_t start = NowMs();
+  while (NowMs() - start < ms) {
+    if (Diagnostics().reads_queued == want) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
 }  // namespace simtest

@@ -58,6 +58,9 @@ int RunProgram(const std::string& command_line, DWORD wait_ms, std::string* outp
 // Milliseconds of a monotonic clock.
 uint32_t NowMs();
 
+// Waits up to ms for the driver to hold exactly `want` pending reads; true when it did.
+bool WaitQueued(uint32_t want, DWORD ms);
+
 }  // namespace simtest
 
 #endif
