@@ -3,15 +3,17 @@
 #include <cstring>
 
 #include "library/command_steps.h"
+#include "platform/memory.h"
 
 namespace {
 
-// Narrows a BSTR by its low bytes up to the first NUL unit, cut to what fits.
+// Narrows a BSTR by its low bytes up to the first NUL unit, cut to what fits and to what can
+// be read: a text that only looked like a VARIANT carries a stray pointer here.
 void NarrowBstr(char (&out)[kTextSize], const uint16_t* bstr) {
+  const size_t units =
+      platform::ReadableBytes(bstr, (kTextSize - 1) * sizeof(uint16_t)) / sizeof(uint16_t);
   size_t n = 0;
-  if (bstr) {
-    for (; n < kTextSize - 1 && bstr[n] != 0; ++n) out[n] = static_cast<char>(bstr[n] & 0xFF);
-  }
+  for (; n < units && bstr[n] != 0; ++n) out[n] = static_cast<char>(bstr[n] & 0xFF);
   out[n] = '\0';
 }
 
@@ -29,7 +31,8 @@ void TakeText(char (&out)[kTextSize], const void* arg, bool variantForm) {
   if (!arg) {
     out[0] = '\0';
   } else if (variantForm) {
-    NarrowBstr(out, HoldsBstr(arg) ? static_cast<const TextVariant*>(arg)->bstrVal : nullptr);
+    const bool whole = platform::ReadableBytes(arg, sizeof(TextVariant)) == sizeof(TextVariant);
+    NarrowBstr(out, whole && HoldsBstr(arg) ? static_cast<const TextVariant*>(arg)->bstrVal : nullptr);
   } else {
     CopyField(out, static_cast<const char*>(arg));
   }

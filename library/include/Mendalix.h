@@ -6,7 +6,8 @@
  * COM1); the second argument is a printer address, "NONE", or a monitor command. Both are
  * NUL-terminated 8-bit texts, or both point to automation VARIANTs holding a BSTR (decided
  * on the port argument's type field being VT_BSTR). Texts longer than 255 characters are
- * cut to 255. */
+ * cut to 255; a VARIANT or BSTR that runs into memory the process cannot read is taken only
+ * as far as it can be read. */
 #ifndef MENDALIX_H
 #define MENDALIX_H
 

@@ -1,6 +1,7 @@
 // Counts of how the real library holds up against the simulated driver under Wine:
 //   - hostile export calls: missing, empty, overlong, unterminated (ending at an unreadable
-//     page), binary and automation-VARIANT arguments to every export; each call must return,
+//     page), binary and automation-VARIANT arguments (also ones whose string is gone, and
+//     texts that only start like a VARIANT) to every export; each call must return,
 //     a port text naming no port must give 2, and the library must answer normally after;
 //   - concurrent calls: threads calling at once, and the overlaps the driver saw among them,
 //     beside raw requests from two threads (which do overlap) to show that the count works;
@@ -118,7 +119,8 @@ void HostileCalls(Library& lib, HostileCounts& c) {
   std::vector<const char*> ports = {nullptr, "", "C", "CO", "COM", "COM0", "COM5", "COM9",
                                     "COM:", "com3", "COM4", "COM3:", "LPT1", "\xff\xff\xff\xff",
                                     high.c_str(), long_com1.c_str(), huge_com2.c_str(),
-                                    edge_port.get(), edge_junk.get()};
+                                    edge_port.get(), edge_junk.get(),
+                                    "\b"};  // starts like a VARIANT: VT_BSTR, then a NUL
   // Seeded junk: the same bytes every run.
   std::vector<std::string> junk;
   uint32_t seed = 20261207;
@@ -130,7 +132,6 @@ void HostileCalls(Library& lib, HostileCounts& c) {
       char ch = static_cast<char>(seed >> 24);
       s += ch ? ch : '7';
     }
-    if (!s.empty() && static_cast<unsigned char>(s[0]) == VT_BSTR) s[0] = 'x';  // a text, not a VARIANT
     junk.push_back(s);
   }
   for (const std::string& s : junk) ports.push_back(s.c_str());
@@ -176,13 +177,20 @@ void HostileCalls(Library& lib, HostileCounts& c) {
     bool has_device;
   };
   const char* plain16 = "NONE-and-sixteen";  // a narrow text beside a VARIANT port
+  // A VARIANT whose string pointer leads to memory that is gone.
+  void* gone = VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+  VirtualFree(gone, 0, MEM_RELEASE);
+  VARIANT stray;
+  VariantInit(&stray);
+  stray.vt = VT_BSTR;
+  stray.bstrVal = static_cast<BSTR>(gone);
   std::vector<Pair> pairs = {
       {&v_com1.v, &v_text.v, true},   {&v_com1.v, nullptr, true},      {&v_com1.v, &v_int.v, true},
       {&v_com1.v, &v_none.v, true},   {&v_com1.v, &v_odd.v, true},     {&v_com1.v, &v_null.v, true},
       {&v_com1.v, &v_long.v, true},   {&v_com1.v, plain16, true},      {&v_long.v, &v_text.v, true},
       {&v_com7.v, &v_text.v, false},  {&v_empty.v, &v_text.v, false},  {&v_null.v, &v_text.v, false},
       {&v_wide.v, &v_text.v, true},   {&v_int.v, &v_text.v, false},    {&v_odd.v, &v_text.v, false},
-      {&v_none.v, &v_text.v, false}};
+      {&v_none.v, &v_text.v, false},  {&stray, &v_text.v, false},      {&v_com1.v, &stray, true}};
   for (const Pair& p : pairs) {
     for (int k = 0; k < 4; ++k) {
       if (p.has_device && k == 3) continue;

@@ -149,3 +149,45 @@ TEST_F(MendalixDll, ItImportsOnlySystemLibraries) {
 }
 
 }  // namespace
+
+// The VARIANT form is decided on the port's first two bytes. A text that only starts like a
+// VARIANT, or a VARIANT whose string runs into memory that cannot be read, must never make a
+// call follow a stray pointer: such a text reads as far as it can be read, and the calls
+// return as for any port they cannot use.
+TEST_F(MendalixDll, TextsThatOnlyLookLikeVariantsNeverMakeACallReadStrayMemory) {
+  auto query = Bind<BT_OnQuery_t>("BT_OnQuery");
+  auto monitor = Bind<BT_OnMonitor_t>("BT_OnMonitor");
+  SYSTEM_INFO si;
+  GetSystemInfo(&si);
+  // Two pages: the first readable, the second not; and an address whose pages are gone.
+  auto* pages = static_cast<unsigned char*>(
+      VirtualAlloc(nullptr, 2 * si.dwPageSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+  ASSERT_NE(pages, nullptr);
+  DWORD old;
+  ASSERT_TRUE(VirtualProtect(pages + si.dwPageSize, si.dwPageSize, PAGE_NOACCESS, &old));
+  void* gone = VirtualAlloc(nullptr, si.dwPageSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+  ASSERT_TRUE(VirtualFree(gone, 0, MEM_RELEASE));
+
+  // A narrow text "\b": its first two bytes read as VT_BSTR.
+  EXPECT_EQ(2, query("\b", "NONE"));
+  // A VARIANT-looking text whose string pointer leads nowhere, as port and as second argument.
+  VARIANT stray;
+  memset(&stray, 0, sizeof stray);
+  stray.vt = VT_BSTR;
+  stray.bstrVal = static_cast<BSTR>(gone);
+  EXPECT_EQ(2, query(&stray, "NONE"));
+  // A VARIANT-looking text whose own 16 bytes run into the unreadable page.
+  unsigned char* edge = pages + si.dwPageSize - 2;
+  edge[0] = VT_BSTR;
+  edge[1] = 0;
+  EXPECT_EQ(2, monitor(edge, "NONE"));
+  // A string of "COM4" and no terminating NUL, ending where the unreadable page begins.
+  auto* com4 = reinterpret_cast<wchar_t*>(pages + si.dwPageSize - 4 * sizeof(wchar_t));
+  memcpy(com4, L"COM4", 4 * sizeof(wchar_t));
+  VARIANT port;
+  memset(&port, 0, sizeof port);
+  port.vt = VT_BSTR;
+  port.bstrVal = com4;
+  EXPECT_EQ(2, query(&port, &stray));
+  VirtualFree(pages, 0, MEM_RELEASE);
+}
