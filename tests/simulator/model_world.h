@@ -11,6 +11,9 @@
 
 #include "simulator/model/sim_model.h"
 
+// Published link states in order: (COM index, state).
+using States = std::vector<std::pair<int, uint32_t>>;
+
 struct ModelWorld {
   sim_scenario scenario{};
   sim_model model{};
@@ -18,7 +21,7 @@ struct ModelWorld {
   std::string settingsPath = "C:\\Shop\\Quorvex.ini";
   bool pathKnown = true;
   bool failWrites = false;
-  std::vector<std::pair<int, uint32_t>> states;  // (COM index, state) as published
+  States states;  // (COM index, state) as published
   std::vector<int> readyDevices;
 
   // Parses text (the test fails on a parse error) and starts the model at time 0.

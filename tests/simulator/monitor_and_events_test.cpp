@@ -7,8 +7,6 @@
 
 namespace {
 
-using States = std::vector<std::pair<int, uint32_t>>;
-
 const char kTwoPorts[] =
     "device 0 COM1\n"
     "device 1 COM2\n"

@@ -52,6 +52,17 @@ std::string Head(const std::string& port = "COM1") {
 
 const std::string kTail = "\r\nBT_Connect: AUTO\r\n";
 
+// Three empty blocks, then COM4's dongle with the first seven of its eight printers.
+std::string FileWithCom4sSevenPrinters() {
+  return Head() + Block(1, "NONE", "NONE", kNone, "NONE") + Block(2, "NONE", "NONE", kNone, "NONE") +
+         Block(3, "NONE", "NONE", kNone, "NONE") +
+         Block(4, "0013000000D4", "NONE",
+               List({"0080374D0001", "0080374D0002", "0080374D0003", "0080374D0004",
+                     "0080374D0005", "0080374D0006", "0080374D0007"}),
+               "HD_v2.00") +
+         kTail;
+}
+
 TEST(SimulatorQueryFindings, AFirstQueryCreatesTheFileFromDefaults) {
   ModelWorld w(kScenario);
   EXPECT_EQ(LINK_OK, w.Query(1));  // COM2
@@ -97,14 +108,7 @@ TEST(SimulatorQueryFindings, AQueryRewritesOnlyItsPortAndKeepsEveryOtherLine) {
 TEST(SimulatorQueryFindings, SevenPrintersFillTheListWithoutAClosingNone) {
   ModelWorld w(kScenario);
   EXPECT_EQ(LINK_OK, w.Query(3));  // COM4 has eight in range
-  EXPECT_EQ(Head() + Block(1, "NONE", "NONE", kNone, "NONE") +
-                Block(2, "NONE", "NONE", kNone, "NONE") + Block(3, "NONE", "NONE", kNone, "NONE") +
-                Block(4, "0013000000D4", "NONE",
-                      List({"0080374D0001", "0080374D0002", "0080374D0003", "0080374D0004",
-                            "0080374D0005", "0080374D0006", "0080374D0007"}),
-                      "HD_v2.00") +
-                kTail,
-            w.files[w.settingsPath]);
+  EXPECT_EQ(FileWithCom4sSevenPrinters(), w.files[w.settingsPath]);
   // Querying again gives the same file: the full list is replaced, not extended.
   std::string once = w.files[w.settingsPath];
   EXPECT_EQ(LINK_OK, w.Query(3));
@@ -128,14 +132,7 @@ TEST(SimulatorQueryFindings, MissingBlocksAreAddedBeforeTheConnectLine) {
   ModelWorld w(kScenario);
   w.files[w.settingsPath] = Head() + Block(1, "NONE", "NONE", kNone, "NONE") + kTail;
   EXPECT_EQ(LINK_OK, w.Query(3));
-  EXPECT_EQ(Head() + Block(1, "NONE", "NONE", kNone, "NONE") +
-                Block(2, "NONE", "NONE", kNone, "NONE") + Block(3, "NONE", "NONE", kNone, "NONE") +
-                Block(4, "0013000000D4", "NONE",
-                      List({"0080374D0001", "0080374D0002", "0080374D0003", "0080374D0004",
-                            "0080374D0005", "0080374D0006", "0080374D0007"}),
-                      "HD_v2.00") +
-                kTail,
-            w.files[w.settingsPath]);
+  EXPECT_EQ(FileWithCom4sSevenPrinters(), w.files[w.settingsPath]);
 }
 
 TEST(SimulatorQueryFindings, LinesOfAnotherEditorKeepTheirOwnLineEnds) {

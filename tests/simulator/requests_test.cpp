@@ -8,8 +8,6 @@
 
 namespace {
 
-using States = std::vector<std::pair<int, uint32_t>>;
-
 const char kEveryBehaviour[] =
     "device 0 COM1\n"
     "device 1 COM2\n"
