@@ -274,6 +274,7 @@ int main(int argc, char** argv) {
     }
     HostileCounts h;
     HostileCalls(lib, h);
+    // Reaching this line means no call crashed: a crash ends the process before it prints.
     int after = lib.calls[0]("COM1", "NONE");
     printf("hostile export calls: %d tried, %d crashed, %d unexpected results; a plain query after: %d\n",
            h.tried, 0, h.unexpected, after);
