@@ -16,15 +16,28 @@ if(WIN32)
   set(PROJECT_GTEST_MAIN gtest_main)
 
   set(WINE_PREFIX_DIR ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Wine prefix of this build")
+  # Where qemu-i386 runs the 32-bit Wine, every wait grows by one factor (scripts/wine-env).
+  if(DEFINED ENV{WINE_TIME_SCALE})
+    set(WINE_TIME_SCALE $ENV{WINE_TIME_SCALE})
+  else()
+    execute_process(COMMAND bash -c ". '${CMAKE_SOURCE_DIR}/scripts/wine-env' && echo $WINE_TIME_SCALE"
+                    OUTPUT_VARIABLE WINE_TIME_SCALE OUTPUT_STRIP_TRAILING_WHITESPACE)
+  endif()
+  if(NOT WINE_TIME_SCALE MATCHES "^[1-9][0-9]*$")
+    set(WINE_TIME_SCALE 1)
+  endif()
+  message(STATUS "Wine waits scaled by ${WINE_TIME_SCALE}")
   set(WINE_TEST_ENV
       "WINEPREFIX=${WINE_PREFIX_DIR}"
       "WINEDEBUG=-all"
       "WINEDLLOVERRIDES=mscoree,mshtml="
-      "WINEARCH=win32")
+      "WINEARCH=win32"
+      "WINE_TIME_SCALE=${WINE_TIME_SCALE}")
   if(NOT TEST wine_prefix_init)
     add_test(NAME wine_prefix_init
              COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix init ${WINE_PREFIX_DIR})
-    set_tests_properties(wine_prefix_init PROPERTIES FIXTURES_SETUP wine_prefix TIMEOUT 300
+    math(EXPR init_limit "300 * ${WINE_TIME_SCALE}")
+    set_tests_properties(wine_prefix_init PROPERTIES FIXTURES_SETUP wine_prefix TIMEOUT ${init_limit}
                          ENVIRONMENT "${WINE_TEST_ENV}")
     add_test(NAME wine_prefix_stop
              COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix stop ${WINE_PREFIX_DIR})
@@ -58,10 +71,16 @@ function(project_test name)
   endif()
 endfunction()
 
-# wine_test_properties(TEST [ENV...]) - marks a test as one that runs under the build's prefix.
+# wine_test_properties(TEST [ENV...]) - marks a test as one that runs under the build's prefix;
+# its time limit, set before, grows with WINE_TIME_SCALE.
 function(wine_test_properties name)
   if(WIN32)
+    get_test_property(${name} TIMEOUT limit)
+    if(NOT limit)
+      set(limit 300)
+    endif()
+    math(EXPR limit "${limit} * ${WINE_TIME_SCALE}")
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_prefix RUN_SERIAL TRUE
-                         ENVIRONMENT "${WINE_TEST_ENV};${ARGN}")
+                         TIMEOUT ${limit} ENVIRONMENT "${WINE_TEST_ENV};${ARGN}")
   endif()
 endfunction()

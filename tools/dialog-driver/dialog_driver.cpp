@@ -25,6 +25,8 @@
 #include <cstring>
 #include <string>
 
+#include "tests/wine/wine_time_scale.h"
+
 namespace {
 
 const char* g_caption = "";
@@ -40,7 +42,7 @@ std::string WindowText(HWND h) {
   wchar_t w[512] = L"";
   DWORD_PTR got = 0;
   if (!h || !SendMessageTimeoutW(h, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(w), SMTO_ABORTIFHUNG,
-                                 5000, &got))
+                                 ScaledMs(5000), &got))
     w[0] = L'\0';
   return Utf8(w);
 }
@@ -55,6 +57,7 @@ HWND FindDialog() { return FindWindowW(L"#32770", Wide(g_caption).c_str()); }
 
 template <class Pred>
 bool WaitFor(DWORD ms, Pred pred) {
+  ms = ScaledMs(ms);
   DWORD start = GetTickCount();
   for (;;) {
     if (pred()) return true;

@@ -296,7 +296,7 @@ int main(int argc, char** argv) {
     ++survived;
   }
   bool drained = WaitQueued(0, 3000);
-  Sleep(1500);  // past any late completion: a reader left in unloaded code would crash us
+  Sleep(ScaledMs(1500));  // past any late completion: a reader left in unloaded code would crash us
   Device com1(1);
   uint32_t index = 255;
   bool answers = com1.open() && com1.Request(IOCTL_SARNO_GET_COM_INDX, std::string(4, '\xff'), &index);

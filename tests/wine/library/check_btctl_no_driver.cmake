@@ -1,10 +1,16 @@
 # btctl against Mendalix.dll with no driver: every port reports result 2, and the library
 # rewrites Quorvex.ini in the current directory with "NONE" values and the named port.
 
+set(scale "$ENV{WINE_TIME_SCALE}")
+if(NOT scale MATCHES "^[1-9][0-9]*$")
+  set(scale 1)
+endif()
+math(EXPR BTCTL_LIMIT "150 * ${scale}")
+
 function(run_btctl out_var rc_var)
   execute_process(COMMAND ${WINE_RUN} ${BTCTL} ${ARGN}
                   WORKING_DIRECTORY ${WORK}
-                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 150)
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT ${BTCTL_LIMIT})
   message(STATUS "btctl ${ARGN} -> ${rc}\n${out}${err}")
   set(${out_var} "${out}" PARENT_SCOPE)
   set(${rc_var} "${rc}" PARENT_SCOPE)

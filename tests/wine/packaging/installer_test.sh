@@ -6,16 +6,17 @@
 set -u
 installer="$1" src="$2"
 : "${WINEPREFIX:?}"
+. "$src/scripts/wine-env"
 export WINEDEBUG=-all WINEARCH=win32
 fail=0
 check() { if eval "$2"; then echo "ok   - $1"; else echo "FAIL - $1"; fail=1; fi; }
-w() { timeout -k 5 "$1" wine "${@:2}"; }
+w() { timeout -k 5 "$(scaled "$1")" wine "${@:2}"; }
 
 dir="$WINEPREFIX/drive_c/Program Files/Quorvex"
 rm -rf "$dir"
 
 w 120 "$(winepath -w "$installer")" /S
-timeout 30 wineserver -w
+timeout "$(scaled 30)" wineserver -w
 for f in Quorvex.exe Mendalix.dll Quorvex.txt btctl.exe Uninstall.exe sdk/Mendalix.h sdk/libMendalix.dll.a; do
   check "installed $f" "[ -f \"$dir/$f\" ]"
 done
@@ -27,21 +28,21 @@ check "uninstall entry in the registry" \
 # The setup program starts from the installed place and shows its main window.
 # A fresh Wine server for the private display: one started before it knows no display.
 started=$(WITH_XVFB_FORCE=1 "$src/scripts/with-xvfb" bash -c '
-  timeout 20 wineserver -k 2>/dev/null; timeout 20 wineserver -w 2>/dev/null
+  timeout "$(scaled 20)" wineserver -k 2>/dev/null; timeout "$(scaled 20)" wineserver -w 2>/dev/null
   wine "C:\\Program Files\\Quorvex\\Quorvex.exe" >/dev/null 2>&1 &
-  for i in $(seq 60); do
+  for i in $(seq "$(scaled 60)"); do
     if xwininfo -root -tree 2>/dev/null | grep -q "TARVONEL Wireless printer Setup"; then echo yes; break; fi
     sleep 0.5
   done
-  timeout 20 wine taskkill /IM Quorvex.exe >/dev/null 2>&1
-  sleep 2; timeout 10 wineserver -k 2>/dev/null; true')
+  timeout "$(scaled 20)" wine taskkill /IM Quorvex.exe >/dev/null 2>&1
+  sleep 2; timeout "$(scaled 10)" wineserver -k 2>/dev/null; true')
 check "program window appears from Program Files" "[ \"$started\" = yes ]"
 
 # A settings file the user made stays after the uninstall.
 printf 'BT_SelPort: COM2\r\n' > "$dir/Quorvex.ini"
 w 60 "C:\\Program Files\\Quorvex\\Uninstall.exe" /S
-for _ in $(seq 60); do [ -f "$dir/Uninstall.exe" ] || break; sleep 0.5; done
-timeout 30 wineserver -w
+for _ in $(seq "$(scaled 60)"); do [ -f "$dir/Uninstall.exe" ] || break; sleep 0.5; done
+timeout "$(scaled 30)" wineserver -w
 left=$(cd "$dir" 2>/dev/null && find . -type f | sort | tr '\n' ' ')
 check "uninstall leaves only the user's settings file (left: $left)" "[ \"$left\" = './Quorvex.ini ' ]"
 lnk=$(find "$WINEPREFIX/drive_c" -iname 'Quorvex.lnk' 2>/dev/null | head -1)

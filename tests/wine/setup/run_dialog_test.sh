@@ -14,6 +14,7 @@ set -u
 src="$1" out="$2" exe="$3" help="$4" driver="$5" dll="$6" sys="$7" scenario="$8" planted="$9"
 : "${WINEPREFIX:?WINEPREFIX must name the prefix of the build}"
 export WINEARCH=win32 WINEDEBUG="${WINEDEBUG:--all}"
+. "$src/scripts/wine-env"
 caption="TARVONEL Wireless printer Setup"
 status=0
 fail() { echo "FAIL: $*" >&2; status=1; }
@@ -28,18 +29,18 @@ Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 simulator_installed=0
 cleanup() {
-  timeout -k 5 60 wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Decorated /f >/dev/null 2>&1
+  timeout -k 5 "$(scaled 60)" wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Decorated /f >/dev/null 2>&1
   [ "$simulator_installed" = 1 ] && "$src/scripts/simulator" remove >/dev/null 2>&1
   kill "$xvfb" 2>/dev/null
   wait "$xvfb" 2>/dev/null
 }
 trap cleanup EXIT
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+for _ in $(seq "$(scaled 100)"); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
 export DISPLAY=":$display"
 # A fresh Wine server for this display: one left by an earlier step of the run would carry
 # none, and the program's windows would never appear.
-timeout -k 5 30 wineserver -k 2>/dev/null
-timeout -k 5 30 wineserver -w 2>/dev/null
+timeout -k 5 "$(scaled 30)" wineserver -k 2>/dev/null
+timeout -k 5 "$(scaled 30)" wineserver -w 2>/dev/null
 # The program and the driver run as on a Traditional-Chinese system (code page 950), where
 # the dialog's ANSI window calls carry the Chinese texts of the templates.
 zh() { LC_ALL=zh_TW.UTF-8 LANG=zh_TW.UTF-8 "$@"; }
@@ -48,24 +49,24 @@ mkdir -p "$out"
 "$src/scripts/wine-fonts" "$WINEPREFIX"
 # The X server has no window manager: Wine draws the frames itself, so that the screenshots
 # show the captions.
-timeout -k 5 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+timeout -k 5 "$(scaled 60)" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
 if [ "$sys" != "-" ]; then
   "$src/scripts/simulator" install "$sys" "$scenario" && simulator_installed=1 &&
     "$src/scripts/simulator" start || fail "the simulated driver did not start"
 fi
 
-drive() { zh timeout -k 5 60 wine "$app/dialog-driver.exe" "$caption" "$@" | tr -d '\r'; }
+drive() { zh timeout -k 5 "$(scaled 60)" wine "$app/dialog-driver.exe" "$caption" "$@" | tr -d '\r'; }
 expect() {  # expect "what" "line the driver printed" "wanted"
   if [ "$2" = "$3" ]; then echo "ok   $1: $2"; else fail "$1: got '$2', wanted '$3'"; fi
 }
 runs=0
 start() {  # the program from its own folder (or from $cwd); what Wine says goes to OUT
   runs=$((runs + 1))
-  (cd "${cwd:-$app}" && exec env LC_ALL=zh_TW.UTF-8 LANG=zh_TW.UTF-8 timeout -k 5 120 wine "$app/Quorvex.exe" "$@") >"$out/program-$runs.log" 2>&1 &
+  (cd "${cwd:-$app}" && exec env LC_ALL=zh_TW.UTF-8 LANG=zh_TW.UTF-8 timeout -k 5 "$(scaled 120)" wine "$app/Quorvex.exe" "$@") >"$out/program-$runs.log" 2>&1 &
   program=$!
 }
 finish() {
-  for _ in $(seq 150); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
+  for _ in $(seq "$(scaled 150)"); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$program" 2>/dev/null && { fail "the program did not end"; kill "$program"; }
   wait "$program" 2>/dev/null
 }
@@ -148,7 +149,7 @@ grep -q '^BT_SelPort: COM2$' <<<"$ini" || fail "settings file lost the selected 
 grep -q $'^\t BT_Selprt:   0080372A0002$' <<<"$ini" || fail "settings file lost COM2's printer"
 grep -q '^BT_Connect: MANUAL$' <<<"$ini" || fail "settings file lost the connect mode"
 params='HKLM\System\CurrentControlSet\Services\Sarnovek\Parameters'
-reg_out="$(timeout -k 5 60 wine reg query "$params" 2>/dev/null | tr -d '\r')"
+reg_out="$(timeout -k 5 "$(scaled 60)" wine reg query "$params" 2>/dev/null | tr -d '\r')"
 grep -q 'BTiniPath.*\\??\\C:\\QuorvexDialog\\Quorvex.ini' <<<"$reg_out" || fail "BTiniPath not published: $reg_out"
 grep -Eq 'PlaySound +REG_DWORD +0x1' <<<"$reg_out" || fail "PlaySound not stored as 1: $reg_out"
 

@@ -4,6 +4,7 @@
 set -u
 sys="$1" scenario="$2"
 sim="$(cd "$(dirname "$0")" && pwd)/../../../scripts/simulator"
+. "$(dirname "$sim")/wine-env"
 trap '"$sim" remove >/dev/null 2>&1; "$sim" halt >/dev/null 2>&1' EXIT
 "$sim" install "$sys" "$scenario" || { echo "FAIL: install"; exit 1; }
 start=$(date +%s)
@@ -15,6 +16,6 @@ case "$out" in
   *"scenario line 3:"*) ;;
   *) echo "FAIL: the reason does not name line 3"; exit 1 ;;
 esac
-[ $(( $(date +%s) - start )) -lt 30 ] || { echo "FAIL: the failed start took too long"; exit 1; }
+[ $(( $(date +%s) - start )) -lt "$(scaled 30)" ] || { echo "FAIL: the failed start took too long"; exit 1; }
 [ "$("$sim" state)" = STOPPED ] || { echo "FAIL: not stopped"; exit 1; }
 echo "PASS"

@@ -27,7 +27,7 @@ struct PendingRead {
   ~PendingRead() { if (thread.joinable()) thread.join(); }
   bool WaitDone(DWORD ms) {
     uint32_t start = NowMs();
-    while (!done && NowMs() - start < ms) Sleep(10);
+    while (!done && NowMs() - start < ScaledMs(ms)) Sleep(10);
     return done;
   }
   std::string text() const { return std::string(buf, bytes); }

@@ -160,7 +160,7 @@ TEST(LibraryCycles, TwentyLoadMonitorUnloadCyclesLeaveNothingBehind) {
   }
   EXPECT_TRUE(WaitQueued(0, 3000)) << "reads of unloaded libraries stay in the driver";
   // Wait past any late completion: a reader thread left in unloaded code would crash us.
-  Sleep(1500);
+  Sleep(ScaledMs(1500));
   Device com1(1);
   ASSERT_TRUE(com1.open()) << "the driver is still there";
   uint32_t index = 255;
@@ -195,5 +195,5 @@ TEST(LibraryLoaderBusy, AReaderStartedWhileTheLoaderIsBusyNeverRunsInUnloadedCod
   EXPECT_LT(took, 5000u);
   EXPECT_NE(nullptr, GetModuleHandleA("Mendalix.dll")) << "the library must stay loaded";
   EXPECT_TRUE(WaitQueued(1, 3000)) << "its reader runs and waits in the driver";
-  Sleep(500);   // a reader begun in unloaded code would have crashed us by now
+  Sleep(ScaledMs(500));   // a reader begun in unloaded code would have crashed us by now
 }

@@ -1,6 +1,8 @@
 // User-mode helpers of the simulated driver's Wine tests.
 #include "tests/wine/simulator/simulator_client.h"
 
+#include "tests/wine/wine_time_scale.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -103,7 +105,7 @@ static bool WaitState(SC_HANDLE svc, DWORD want, DWORD wait_ms) {
   SERVICE_STATUS st;
   while (QueryServiceStatus(svc, &st)) {
     if (st.dwCurrentState == want) return true;
-    if (NowMs() - start > wait_ms) return false;
+    if (NowMs() - start > ScaledMs(wait_ms)) return false;
     Sleep(50);
   }
   return false;
@@ -200,7 +202,7 @@ int RunProgram(const std::string& command_line, DWORD wait_ms, std::string* outp
       GetExitCodeProcess(pi.hProcess, &code);
       break;
     }
-    if (NowMs() - start > wait_ms) {
+    if (NowMs() - start > ScaledMs(wait_ms)) {
       TerminateProcess(pi.hProcess, 99);
       WaitForSingleObject(pi.hProcess, 5000);
       code = (DWORD)-1;
@@ -223,7 +225,7 @@ uint32_t NowMs() { return (uint32_t)GetTickCount(); }
 
 bool WaitQueued(uint32_t want, DWORD ms) {
   uint32_t start = NowMs();
-  while (NowMs() - start < ms) {
+  while (NowMs() - start < ScaledMs(ms)) {
     if (Diagnostics().reads_queued == want) return true;
     Sleep(10);
   }

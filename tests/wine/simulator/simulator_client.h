@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "simulator/driver/sarno_diagnostics.h"
+#include "tests/wine/wine_time_scale.h"
 
 namespace simtest {
 

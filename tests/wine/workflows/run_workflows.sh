@@ -10,6 +10,7 @@ set -u
 src="$1" out="$2" exe="$3" dll="$4" sys="$5" driver="$6" scenario="$7"
 : "${WINEPREFIX:?WINEPREFIX must name the prefix of the build}"
 export WINEARCH=win32 WINEDEBUG="${WINEDEBUG:--all}"
+. "$src/scripts/wine-env"
 
 if [ -z "${IN_XVFB:-}" ]; then
   IN_XVFB=1 WITH_XVFB_FORCE=1 exec "$src/scripts/with-xvfb" "$0" "$@"
@@ -18,12 +19,12 @@ fi
 status=0
 fail() { echo "run_workflows: $*" >&2; status=1; }
 sim() { "$src/scripts/simulator" "$@"; }
-w() { local limit=$1; shift; timeout -k 5 "$limit" wine "$@"; }
+w() { local limit=$1; shift; timeout -k 5 "$(scaled "$limit")" wine "$@"; }
 
 # A fresh Wine server for this display: one started before it (the prefix's set-up) knows
 # no display, and the program's window would never appear.
-timeout -k 5 30 wineserver -k 2>/dev/null
-timeout -k 5 30 wineserver -w 2>/dev/null
+timeout -k 5 "$(scaled 30)" wineserver -k 2>/dev/null
+timeout -k 5 "$(scaled 30)" wineserver -w 2>/dev/null
 
 mkdir -p "$out"
 app="$WINEPREFIX/drive_c/QuorvexWorkflows"
@@ -37,7 +38,7 @@ sim start || { sim remove; exit 1; }
 
 # The program runs from its own folder: the library opens the settings file by bare name.
 # As on a Traditional-Chinese system, where the dialog's frame texts are its own.
-(cd "$app" && LC_ALL=zh_TW.UTF-8 LANG=zh_TW.UTF-8 timeout -k 5 240 wine Quorvex.exe </dev/null >"$out/quorvex.log" 2>&1
+(cd "$app" && LC_ALL=zh_TW.UTF-8 LANG=zh_TW.UTF-8 timeout -k 5 "$(scaled 240)" wine Quorvex.exe </dev/null >"$out/quorvex.log" 2>&1
  echo "Quorvex.exe ended: $?" >>"$out/quorvex.log") &
 program=$!
 
@@ -51,7 +52,7 @@ step wait-drop 60
 shot workflows-dropped.png
 step exit
 
-for _ in $(seq 150); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
+for _ in $(seq "$(scaled 150)"); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$program" 2>/dev/null; then
   fail "the program did not end after EXIT"
   kill "$program" 2>/dev/null
