@@ -54,13 +54,15 @@ class SettingsDialog {
 bool LoadSetting(Settings& s, const char* path, SettingsDialog* dialog = nullptr);
 
 // Writes s to path. The library's writer (no dialog) always writes "AUTO"; the program's
-// takes the selected printer of port BT_SelPort and the connect mode from the dialog.
-// Returns true when the file was written.
+// takes the selected printer of port BT_SelPort and the connect mode from the dialog, and
+// the printer becomes that port's Selprt once the file is written. Returns true when the
+// file was written; on false s is unchanged.
 bool OnSaveSetting(Settings& s, const char* path, SettingsDialog* dialog = nullptr);
 
 // The exact bytes the writer puts on disk for s (CR LF line ends), into out; returns the
-// length, or 0 when out is too small. OnSaveSetting is this plus the safe file replacement.
-size_t FormatSettings(Settings& s, SettingsDialog* dialog, char* out, size_t size);
+// length, or 0 when out is too small. s is not changed. OnSaveSetting is this plus the safe
+// file replacement.
+size_t FormatSettings(const Settings& s, SettingsDialog* dialog, char* out, size_t size);
 
 // Copies src into a fixed field of size bytes, cutting what does not fit; always terminates.
 void CopyField(char* dst, size_t size, const char* src);

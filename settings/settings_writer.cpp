@@ -1,6 +1,6 @@
 // OnSaveSetting: the settings in memory as the file's lines, CR LF at every line end, built
 // in memory and handed whole to the safe file replacement, so that a save that fails
-// half-way leaves the previous file as it was.
+// half-way leaves the previous file, and the bindings in memory, as they were.
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -59,17 +59,12 @@ struct Token {
   bool IsNone() const { return std::strcmp(text, "NONE") == 0; }
 };
 
-void WritePort(TextOut& out, int n, PortSetting& p, SettingsDialog* dialog, bool selected) {
+// picked: the binding the dialog gives this port, or null to write the port's own.
+void WritePort(TextOut& out, int n, const PortSetting& p, const char* picked) {
   out.Line("\r\nBT_Port: COM%d\r\n", n);
   out.Line("\t BT_SelHost:  %s\r\n", Token(p.SelHost).text);
-  if (dialog && selected) {
-    // The printer the user picked in the dialog's list is this port's binding.
-    char picked[kFieldSize] = "";
-    dialog->SelectedPrinter(picked, sizeof picked);
-    picked[sizeof picked - 1] = '\0';
-    CopyField(p.Selprt, picked);
-  }
-  out.Line("\t BT_Selprt:   %s\r\n", Token(p.Selprt).text);
+  const Token bound = picked ? Token(picked, kFieldSize) : Token(p.Selprt);
+  out.Line("\t BT_Selprt:   %s\r\n", bound.text);
   for (int k = 0; k < kQueryPrtMax; ++k) {
     Token entry(p.QueryPrt[k]);
     out.Line("\t BT_QueryPrt: %s\r\n", entry.text);
@@ -82,32 +77,60 @@ void WritePort(TextOut& out, int n, PortSetting& p, SettingsDialog* dialog, bool
   out.Line("\t BT_Reserve4: %s\r\n", "NONE");
 }
 
+// What only the program's dialog knows: the printer picked in its list for the selected
+// port, and the connect mode.
+struct DialogChoice {
+  bool picked = false;
+  char printer[kFieldSize] = "";
+  const char* mode = "AUTO";
+};
+
+DialogChoice AskDialog(const Settings& s, SettingsDialog* dialog) {
+  DialogChoice c;
+  if (!dialog) return c;
+  // A selection outside COM1..COM4 names no block that could take the dialog's printer.
+  if (s.BT_SelPort >= 0 && s.BT_SelPort < kPortCount) {
+    dialog->SelectedPrinter(c.printer, sizeof c.printer);
+    c.printer[sizeof c.printer - 1] = '\0';
+    c.picked = true;
+  }
+  if (!dialog->AutoModeSelected()) c.mode = "MANUAL";
+  return c;
+}
+
+size_t FormatWith(const Settings& s, const DialogChoice& c, char* out, size_t size) {
+  TextOut text(out, size);
+  // A selection outside COM1..COM4 is written as COM1, so that the file stays readable.
+  const bool valid = s.BT_SelPort >= 0 && s.BT_SelPort < kPortCount;
+  text.Line("BT_SelPort: COM%d\r\n", (valid ? s.BT_SelPort : 0) + 1);
+  text.Line("BT_Baudrate: %s\r\n", Token(s.BT_Baudrate).text);
+  for (int i = 0; i < kPortCount; ++i)
+    WritePort(text, i + 1, s.Port[i], c.picked && i == s.BT_SelPort ? c.printer : nullptr);
+  text.Line("\r\nBT_Connect: %s\r\n", c.mode);
+  return text.Length();
+}
+
 // The largest file: two head lines, four blocks of twelve full-width lines and the mode
 // line stay well under this.
 constexpr size_t kFileMax = 4096;
 
 }  // namespace
 
-size_t FormatSettings(Settings& s, SettingsDialog* dialog, char* out, size_t size) {
-  TextOut text(out, size);
-  // A selection outside COM1..COM4 is written as COM1, so that the file stays readable, and
-  // then names no block that could take the dialog's printer.
-  const bool valid = s.BT_SelPort >= 0 && s.BT_SelPort < kPortCount;
-  text.Line("BT_SelPort: COM%d\r\n", (valid ? s.BT_SelPort : 0) + 1);
-  text.Line("BT_Baudrate: %s\r\n", Token(s.BT_Baudrate).text);
-  for (int i = 0; i < kPortCount; ++i) {
-    WritePort(text, i + 1, s.Port[i], dialog, valid && i == s.BT_SelPort);
-  }
-  const char* mode = "AUTO";
-  if (dialog && !dialog->AutoModeSelected()) mode = "MANUAL";
-  text.Line("\r\nBT_Connect: %s\r\n", mode);
-  return text.Length();
+size_t FormatSettings(const Settings& s, SettingsDialog* dialog, char* out, size_t size) {
+  return FormatWith(s, AskDialog(s, dialog), out, size);
 }
 
 bool OnSaveSetting(Settings& s, const char* path, SettingsDialog* dialog) {
+  const DialogChoice choice = AskDialog(s, dialog);
   char bytes[kFileMax];
-  size_t len = FormatSettings(s, dialog, bytes, sizeof bytes);
+  size_t len = FormatWith(s, choice, bytes, sizeof bytes);
   bool saved = len > 0 && path && platform::WriteFileReplacing(path, bytes, len);
-  if (!saved && dialog) dialog->ReportSaveFailed();
-  return saved;
+  if (!saved) {
+    if (dialog) dialog->ReportSaveFailed();
+    return false;
+  }
+  // The picked printer becomes the port's binding only once the file holds it: after a
+  // failed save memory keeps the binding the file still has.
+  if (choice.picked) CopyField(s.Port[s.BT_SelPort].Selprt, choice.printer);
+  return true;
 }

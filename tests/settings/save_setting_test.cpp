@@ -54,6 +54,7 @@ TEST(OnSaveSetting, TheLibraryRewritesAProgramsManualFileAsAuto) {
 }
 
 TEST(OnSaveSetting, TheProgramWritesItsListSelectionIntoTheSelectedPortOnly) {
+  ScratchDir dir;
   Settings s;
   ASSERT_TRUE(LoadSetting(s, DataFile("golden/seven_printers.ini").c_str()));
   s.BT_SelPort = 3;
@@ -61,8 +62,13 @@ TEST(OnSaveSetting, TheProgramWritesItsListSelectionIntoTheSelectedPortOnly) {
   dialog.selected_printer = "00:12:6F:00:C0:02";
   dialog.auto_selected = true;
 
-  std::string bytes = Format(s, &dialog);
-  EXPECT_EQ(dialog.printer_asks, 1);
+  // A save that fails leaves the binding in memory as the file still has it.
+  EXPECT_FALSE(OnSaveSetting(s, dir.File("no_such_folder/Quorvex.ini").c_str(), &dialog));
+  EXPECT_STREQ(s.Port[3].Selprt, "NONE");
+
+  ASSERT_TRUE(OnSaveSetting(s, dir.File("Quorvex.ini").c_str(), &dialog));
+  std::string bytes = ReadBytes(dir.File("Quorvex.ini"));
+  EXPECT_EQ(dialog.printer_asks, 2);
   EXPECT_STREQ(s.Port[3].Selprt, "00:12:6F:00:C0:02");
   EXPECT_STREQ(s.Port[0].Selprt, "00:12:6F:00:B0:01");
   EXPECT_STREQ(s.Port[2].Selprt, "NONE");
@@ -75,9 +81,9 @@ TEST(OnSaveSetting, TheProgramWritesItsListSelectionIntoTheSelectedPortOnly) {
   // Nothing selected in the list: the port's binding is dropped.
   dialog.selected_printer = "NONE";
   dialog.auto_selected = false;
-  bytes = Format(s, &dialog);
+  ASSERT_TRUE(OnSaveSetting(s, dir.File("Quorvex.ini").c_str(), &dialog));
   EXPECT_STREQ(s.Port[3].Selprt, "NONE");
-  EXPECT_NE(bytes.find("\r\nBT_Connect: MANUAL\r\n"), std::string::npos);
+  EXPECT_NE(ReadBytes(dir.File("Quorvex.ini")).find("\r\nBT_Connect: MANUAL\r\n"), std::string::npos);
 }
 
 TEST(OnSaveSetting, TheProgramIsToldWhenTheFileCannotBeWritten) {
