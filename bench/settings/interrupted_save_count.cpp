@@ -2,6 +2,8 @@
 // bytes (the disk fills up: a file size limit), and counts how often the file that stays
 // is the old one whole, the new one whole, or anything else (lost or mixed). Also checks
 // that no temporary file is left behind. Prints one line; exits non-zero on any loss.
+#include <dirent.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -43,6 +45,18 @@ Settings Filled(int printers) {
   return s;
 }
 
+// Files in dir other than the settings file: temporary files a save left behind.
+int Leftovers(const char* dir) {
+  int n = 0;
+  if (DIR* d = opendir(dir)) {
+    while (dirent* e = readdir(d))
+      n += std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, "..") &&
+           std::strcmp(e->d_name, "Quorvex.ini");
+    closedir(d);
+  }
+  return n;
+}
+
 }  // namespace
 
 int main() {
@@ -78,12 +92,11 @@ int main() {
     } else {
       ++lost;
     }
-    if (access((path + ".tmp").c_str(), F_OK) == 0) ++leftovers;
+    leftovers += Leftovers(dir);
   }
   std::printf("interrupted saves: %d cut points (0 to %zu bytes), %d kept the old file whole "
               "(%d reported as failed), %d completed, %d lost or mixed, %d temporary files left\n",
               cuts, newBytes.size(), keptOld, failuresReported, completed, lost, leftovers);
-  unlink((path + ".tmp").c_str());
   unlink(path.c_str());
   rmdir(dir);
   return lost || leftovers || failuresReported != keptOld ? 1 : 0;

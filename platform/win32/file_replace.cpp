@@ -1,26 +1,24 @@
-// Safe replacement on Windows: "<target>.tmp" in the same folder, flushed, then moved over
-// the target with MoveFileExA. Another process that holds the target open makes the move
-// fail for a moment, so it is retried; when it never succeeds the bytes are written in
-// place, which is what a plain save would have done.
+// Safe replacement on Windows: a temporary file that GetTempFileNameA creates under a name
+// nobody else uses, in the target's folder, written and flushed, then put in the target's
+// place with ReplaceFileA, which keeps the target's attributes and security. Another
+// process that holds the target open makes the replace fail for a moment, so it is retried;
+// when it never succeeds, or when the folder takes no new file at all, the bytes are
+// written in place, which is what a plain save would have done.
 #include "platform/file_replace.h"
 
 #include <windows.h>
 
-#include <cstdio>
+#include <cstring>
 
 namespace platform {
 namespace {
 
-constexpr int kMoveAttempts = 5;
-constexpr DWORD kMovePauseMs = 50;
+constexpr int kReplaceAttempts = 5;
+constexpr DWORD kReplacePauseMs = 50;
 
-// Writes the whole file, letting others share it as share says; *created tells whether the
-// file was opened at all, so that a caller removes only a file of its own.
-bool WriteWhole(const char* path, const void* bytes, size_t len, DWORD share, bool* created) {
-  HANDLE h = CreateFileA(path, GENERIC_WRITE, share, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  *created = h != INVALID_HANDLE_VALUE;
-  if (!*created) return false;
+// Writes the whole of bytes into an opened file, ends the file there and closes it.
+bool WriteWhole(HANDLE h, const void* bytes, size_t len) {
+  if (h == INVALID_HANDLE_VALUE) return false;
   const char* p = static_cast<const char*>(bytes);
   bool ok = true;
   while (ok && len > 0) {
@@ -30,36 +28,67 @@ bool WriteWhole(const char* path, const void* bytes, size_t len, DWORD share, bo
     p += written;
     len -= written;
   }
-  if (ok) ok = FlushFileBuffers(h) != 0;
+  ok = ok && SetEndOfFile(h) && FlushFileBuffers(h);
   return CloseHandle(h) && ok;
+}
+
+// Beside whoever holds the file open; an existing file keeps its attributes and security.
+bool WriteInPlace(const char* target, const void* bytes, size_t len) {
+  return WriteWhole(CreateFileA(target, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr),
+                    bytes, len);
+}
+
+bool Replace(const char* target, const char* tmp) {
+  const DWORD moveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+  // A first save has no old file whose identity could be kept.
+  if (GetFileAttributesA(target) == INVALID_FILE_ATTRIBUTES &&
+      GetLastError() == ERROR_FILE_NOT_FOUND)
+    return MoveFileExA(tmp, target, moveFlags) != 0;
+  if (ReplaceFileA(target, tmp, nullptr, 0, nullptr, nullptr)) return true;
+  DWORD error = GetLastError();
+  // The old file has already left the target's name: only the move is left to do.
+  if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+    return MoveFileExA(tmp, target, moveFlags) != 0;
+  SetLastError(error);
+  return false;
 }
 
 bool HeldByAnother(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-         error == ERROR_ACCESS_DENIED;
+         error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
 }
 
 }  // namespace
 
 bool WriteFileReplacing(const char* target, const void* bytes, size_t len) {
   if (!target || (!bytes && len > 0)) return false;
-  char tmp[MAX_PATH + 8];
-  int n = std::snprintf(tmp, sizeof tmp, "%s.tmp", target);
-  if (n < 0 || static_cast<size_t>(n) >= sizeof tmp) return false;
+  // The target's folder with its last separator ("." for a bare name).
+  char folder[MAX_PATH] = ".";
+  size_t cut = std::strlen(target);
+  while (cut > 0 && target[cut - 1] != '\\' && target[cut - 1] != '/' && target[cut - 1] != ':')
+    --cut;
+  if (cut >= sizeof folder) return WriteInPlace(target, bytes, len);
+  if (cut > 0) {
+    std::memcpy(folder, target, cut);
+    folder[cut] = '\0';
+  }
 
-  // Nothing is touched until the temporary file is complete on disk.
-  bool created = false;
-  if (!WriteWhole(tmp, bytes, len, 0, &created)) {
-    if (created) DeleteFileA(tmp);
+  char tmp[MAX_PATH];
+  if (!GetTempFileNameA(folder, "Qvx", 0, tmp)) return WriteInPlace(target, bytes, len);
+  // Nothing of the target is touched until the temporary file is complete on disk.
+  if (!WriteWhole(CreateFileA(tmp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr),
+                  bytes, len)) {
+    DeleteFileA(tmp);
     return false;
   }
-  for (int attempt = 0; attempt < kMoveAttempts; ++attempt) {
-    if (MoveFileExA(tmp, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+  for (int attempt = 0; attempt < kReplaceAttempts; ++attempt) {
+    if (Replace(target, tmp)) return true;
     if (!HeldByAnother(GetLastError())) break;
-    Sleep(kMovePauseMs);
+    Sleep(kReplacePauseMs);
   }
-  // In place, beside whoever holds the target open.
-  bool ok = WriteWhole(target, bytes, len, FILE_SHARE_READ | FILE_SHARE_WRITE, &created);
+  bool ok = WriteInPlace(target, bytes, len);
   DeleteFileA(tmp);
   return ok;
 }

@@ -11,6 +11,8 @@
 #else
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace settings_test {
@@ -24,6 +26,16 @@ class SafeSave : public ::testing::Test {
     WriteBytes(path_, old_);
     ASSERT_TRUE(LoadSetting(s_, DataFile("golden/defaults.ini").c_str()));
   }
+  // What the folder holds besides the settings file. Wine's own ReplaceFile leaves an
+  // "rf" file of its making when it cannot move a held file aside; that one is not ours.
+  std::vector<std::string> Beside() {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir_.File(""))) {
+      std::string name = e.path().filename().string();
+      if (name != "Quorvex.ini" && name.rfind("rf", 0) != 0) names.push_back(name);
+    }
+    return names;
+  }
   ScratchDir dir_;
   std::string path_;
   std::string old_;
@@ -33,22 +45,23 @@ class SafeSave : public ::testing::Test {
 TEST_F(SafeSave, AReplacedFileHoldsTheNewBytesAndNoTemporaryIsLeft) {
   ASSERT_TRUE(OnSaveSetting(s_, path_.c_str()));
   EXPECT_EQ(ReadBytes(path_), ReadBytes(DataFile("golden/defaults.ini")));
-  EXPECT_FALSE(Exists(path_ + ".tmp"));
+  EXPECT_TRUE(Beside().empty());
 
-  // A stale temporary file from an interrupted save does not stand in the way.
-  WriteBytes(path_ + ".tmp", "half a file");
+  // Someone else's "Quorvex.ini.tmp" is neither used nor removed; the file keeps its
+  // permissions.
+  WriteBytes(path_ + ".tmp", "someone else's");
+#ifndef _WIN32
+  chmod(path_.c_str(), 0640);
+#endif
   ASSERT_TRUE(platform::WriteFileReplacing(path_.c_str(), old_.data(), old_.size()));
   EXPECT_EQ(ReadBytes(path_), old_);
-  EXPECT_FALSE(Exists(path_ + ".tmp"));
-}
-
-TEST_F(SafeSave, ATemporaryPathTakenByAFolderFailsTheSaveAndKeepsTheOldFile) {
-  std::filesystem::create_directory(path_ + ".tmp");
-  FakeDialog dialog;
-  EXPECT_FALSE(OnSaveSetting(s_, path_.c_str(), &dialog));
-  EXPECT_EQ(dialog.save_failures, 1);
-  EXPECT_EQ(ReadBytes(path_), old_);
-  EXPECT_TRUE(std::filesystem::is_directory(path_ + ".tmp"));  // not ours to remove
+  EXPECT_EQ(ReadBytes(path_ + ".tmp"), "someone else's");
+  EXPECT_EQ(Beside(), std::vector<std::string>{"Quorvex.ini.tmp"});
+#ifndef _WIN32
+  struct stat st;
+  ASSERT_EQ(stat(path_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+#endif
 }
 
 #ifndef _WIN32
@@ -67,7 +80,23 @@ TEST_F(SafeSave, ADiskThatFillsHalfWayKeepsTheOldFile) {
 
   EXPECT_FALSE(saved_ok);
   EXPECT_EQ(ReadBytes(path_), old_);
-  EXPECT_FALSE(Exists(path_ + ".tmp"));
+  EXPECT_TRUE(Beside().empty());
+}
+
+// A writable file in a folder that takes no new files (here read-only to the user who
+// saves; root, who may create anything, saves as nobody): no temporary file can be made,
+// so the bytes go in place. In the library, the "NONE" reset of a port then survives the
+// reread.
+TEST_F(SafeSave, AFolderThatTakesNoNewFilesHasTheFileWrittenInPlace) {
+  const std::string folder = dir_.File("");
+  ASSERT_EQ(chmod(path_.c_str(), 0666) | chmod(folder.c_str(), 0555), 0);
+  const bool root = geteuid() == 0;
+  ASSERT_TRUE(!root || seteuid(65534) == 0);
+  bool saved_ok = OnSaveSetting(s_, path_.c_str());
+  ASSERT_TRUE(!root || seteuid(0) == 0);
+  chmod(folder.c_str(), 0755);
+  EXPECT_TRUE(saved_ok);
+  EXPECT_EQ(ReadBytes(path_), ReadBytes(DataFile("golden/defaults.ini")));
 }
 #else
 // Another process keeps the file open for reading and writing but not for deletion: the
@@ -80,7 +109,7 @@ TEST_F(SafeSave, AFileHeldOpenByAnotherIsWrittenInPlace) {
   CloseHandle(holder);
   EXPECT_TRUE(saved_ok);
   EXPECT_EQ(ReadBytes(path_), ReadBytes(DataFile("golden/defaults.ini")));
-  EXPECT_FALSE(Exists(path_ + ".tmp"));
+  EXPECT_TRUE(Beside().empty());
 }
 
 // Held with no sharing at all: neither replacing nor writing in place is possible; the
@@ -95,7 +124,7 @@ TEST_F(SafeSave, AFileLockedByAnotherFailsTheSaveAndKeepsTheOldFile) {
   EXPECT_FALSE(saved_ok);
   EXPECT_EQ(dialog.save_failures, 1);
   EXPECT_EQ(ReadBytes(path_), old_);
-  EXPECT_FALSE(Exists(path_ + ".tmp"));
+  EXPECT_TRUE(Beside().empty());
 }
 #endif
 
