@@ -1,6 +1,7 @@
 #include "library/mendalix_app.h"
 
 #include <cstdio>
+#include <initializer_list>
 
 #include "library/driver_requests.h"
 #include "platform/driver_requests.h"
@@ -15,10 +16,14 @@ bool MapDevice(MendalixState& st, const char* name, platform::DeviceHandle h) {
     st.dev.Close(h);
     return false;
   }
-  // A later device reporting the same port replaces the earlier one, whose handle would
-  // otherwise stay open without a way to reach it.
+  // A later device reporting the same port takes the entry. The earlier one has been told
+  // "MON_ON" and, like every device, stays open for the library's lifetime.
   platform::DeviceHandle earlier = st.ComPortMapHandle[index];
-  if (earlier && earlier != h) st.dev.Close(earlier);
+  if (earlier && earlier != h) {
+    int k = 0;
+    while (k < kPortCount && st.ReplacedHandle[k]) ++k;   // four devices leave a slot free
+    if (k < kPortCount) st.ReplacedHandle[k] = earlier;
+  }
   CopyField(st.ComPortMapName[index], name);
   st.ComPortMapHandle[index] = h;
   return true;
@@ -58,16 +63,20 @@ int CMendalixApp::ExitInstance(bool processEnding) {
          waited += kUnloadPollMs)
       st.clock.Sleep(kUnloadPollMs);
     readerInside = st.ReaderRunning != 0;
+    // A read that completes later runs the reader on in this library's code: keep it.
+    if (readerInside) st.threads.KeepModuleLoaded();
   }
 
-  for (int i = 0; i < kPortCount; ++i) {
-    platform::DeviceHandle h = st.ComPortMapHandle[i];
-    if (!h) continue;
-    // A reader that never came back keeps its device: closing a handle under a read could
-    // let it read whatever reuses the handle.
-    if (readerInside && h == st.ReaderDevice) continue;
-    st.dev.Close(h);
-    st.ComPortMapHandle[i] = nullptr;
+  for (platform::DeviceHandle* handles : {st.ComPortMapHandle, st.ReplacedHandle}) {
+    for (int i = 0; i < kPortCount; ++i) {
+      platform::DeviceHandle h = handles[i];
+      if (!h) continue;
+      // A reader that never came back keeps its device: closing a handle under a read
+      // could let it read whatever reuses the handle.
+      if (readerInside && h == st.ReaderDevice) continue;
+      st.dev.Close(h);
+      handles[i] = nullptr;
+    }
   }
   return 0;
 }

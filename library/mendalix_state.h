@@ -38,6 +38,8 @@ struct MendalixState {
   platform::DeviceHandle hCtrlDevice = platform::InvalidDevice();  // target of the next request
   char ComPortMapName[kPortCount][kDeviceNameSize] = {};  // per COM index; empty = no device
   platform::DeviceHandle ComPortMapHandle[kPortCount] = {};  // per COM index; null = none
+  // Devices whose port a later device took at start-up: open until the unload.
+  platform::DeviceHandle ReplacedHandle[kPortCount] = {};
 
   // Monitor flags, shared with the reader thread; each has one writer.
   std::atomic<int32_t> StopThread{0};    // set to end the reader

@@ -9,6 +9,9 @@
 // ClearAndExit stores 0 in a flag that another thread polls and ends the calling thread
 // with code 0; on Windows the store is made by the system, which returns straight into
 // ExitThread, so that no code of the calling module runs once the flag reads 0.
+// KeepModuleLoaded pins the module that holds this code for the rest of the process
+// (GetModuleHandleExA with GET_MODULE_HANDLE_EX_FLAG_PIN on Windows), for a thread that
+// may still come to run in it after the module's unload.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -32,6 +35,7 @@ class ThreadApi {
     flag.store(0);
     ExitCurrent(0);
   }
+  virtual void KeepModuleLoaded() {}
 };
 
 ThreadApi& SystemThreads();

@@ -1,4 +1,5 @@
 // Host threads: std::thread, handed out as a small record the caller joins or releases.
+#include <dlfcn.h>
 #include <pthread.h>
 
 #include <chrono>
@@ -74,6 +75,13 @@ class HostThreads : public ThreadApi {
 
   void ExitCurrent(uint32_t code) override {
     pthread_exit(reinterpret_cast<void*>(static_cast<uintptr_t>(code)));
+  }
+
+  // The shared object that holds this code is opened once more, never to be unloaded.
+  void KeepModuleLoaded() override {
+    Dl_info self;
+    if (dladdr(reinterpret_cast<void*>(&SystemThreads), &self) && self.dli_fname)
+      dlopen(self.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
   }
 };
 

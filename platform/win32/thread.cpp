@@ -26,6 +26,13 @@ DWORD WINAPI ThreadEntry(LPVOID p) {
   return 0;
 }
 
+// Keeps this module (the library that links the adapter) loaded for good.
+void PinThisModule() {
+  HMODULE self = NULL;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCSTR>(&ThreadEntry), &self);
+}
+
 // kernel32's InterlockedExchange as a function (the headers make the name an intrinsic).
 using ExchangeFn = LONG(WINAPI*)(LONG volatile*, LONG);
 ExchangeFn systemExchange = nullptr;
@@ -65,9 +72,7 @@ class Win32Threads : public ThreadApi {
       // It has not run yet (the caller holds the loader lock, or the system is swamped) and
       // will, some time later, in this module: keep the module loaded for good, and the
       // pack and its event for the thread to find.
-      HMODULE self = NULL;
-      GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                         reinterpret_cast<LPCSTR>(&ThreadEntry), &self);
+      PinThisModule();
     }
     return h;
   }
@@ -78,6 +83,7 @@ class Win32Threads : public ThreadApi {
     if (t) CloseHandle(static_cast<HANDLE>(t));
   }
   void ExitCurrent(uint32_t code) override { ExitThread(code); }
+  void KeepModuleLoaded() override { PinThisModule(); }
 
   // The flag's 0 is stored by kernel32's InterlockedExchange, called with ExitThread as its
   // return address and ExitThread's own frame beneath: the exchange "returns" into

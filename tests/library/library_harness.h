@@ -29,7 +29,9 @@ class CountedThreads : public platform::ThreadApi {
   bool Join(platform::ThreadHandle t, uint32_t ms) override;
   void Release(platform::ThreadHandle t) override;
   void ExitCurrent(uint32_t code) override;
+  void KeepModuleLoaded() override { ++pins; }
   bool failStarts = false;
+  std::atomic<int> pins{0};
   std::atomic<int> started{0};
   std::atomic<int> exited{0};
   // Waits in real time until n threads have ended themselves.

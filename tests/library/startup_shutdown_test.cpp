@@ -92,7 +92,7 @@ TEST_F(StartUp, WithNoDriverTheLibraryStillLoadsAndEveryPortReportsNoDriver) {
 }
 
 TEST_F(StartUp, ADeviceThatNamesNoPortIsLeftOutAndClosed) {
-  driver.AddDevice(0, 7);                     // an index past COM4
+  driver.AddDevice(0, 4);                     // one past COM4
   driver.AddDevice(1, 255, /*ok=*/false);     // the request fails
   driver.AddDevice(2, 255);                   // the driver leaves the preset 255
   driver.AddDevice(3, 3);
@@ -107,15 +107,16 @@ TEST_F(StartUp, ADeviceThatNamesNoPortIsLeftOutAndClosed) {
   EXPECT_EQ(CallQuery(*st, "COM1", "NONE"), 2);
 }
 
-TEST_F(StartUp, ALaterDeviceForTheSamePortReplacesTheEarlierWhichIsClosed) {
+TEST_F(StartUp, ALaterDeviceForTheSamePortTakesTheEntryAndTheEarlierStaysOpenUntilUnload) {
   driver.AddDevice(0, 2);
   driver.AddDevice(2, 2);
   Load();
   EXPECT_STREQ(st->ComPortMapName[2], "\\\\.\\Sarno2");
   EXPECT_EQ(st->ComPortMapHandle[2], FakeDriver::HandleOf(2));
-  EXPECT_THAT(driver.Closed(), ElementsAre(0));
+  EXPECT_EQ(driver.RequestsWithCode(IOCTL_SARNO_MONITOR).size(), 2u);   // both are monitoring
+  EXPECT_TRUE(driver.Closed().empty());
   Unload();
-  EXPECT_THAT(driver.Closed(), ElementsAre(0, 2));   // each handle closed exactly once
+  EXPECT_THAT(driver.Closed(), ElementsAre(2, 0));   // each handle closed exactly once
 }
 
 class Shutdown : public LibraryTest {};
@@ -152,6 +153,7 @@ TEST_F(Shutdown, AReaderStillInsideItsReadIsEndedAndHasLeftBeforeTheHandlesClose
   EXPECT_TRUE(readerGoneAtClose);
   EXPECT_EQ(driver.ClosedUnderPendingRead(), 0);
   EXPECT_EQ(threads.exited, 1);
+  EXPECT_EQ(threads.pins, 0);   // the library may go
   EXPECT_THAT(driver.Closed(), ElementsAre(0, 1));
 }
 
@@ -167,6 +169,7 @@ TEST_F(Shutdown, AReaderThatNeverComesBackKeepsItsDeviceAndTheWaitEnds) {
   EXPECT_LE(clock.NowMs() - before, 2000u + 2000u + 10u);
   EXPECT_THAT(driver.Closed(), ElementsAre(1));   // not the device under the read
   EXPECT_EQ(driver.ClosedUnderPendingRead(), 0);
+  EXPECT_EQ(threads.pins, 1);   // the library stays for the read's late completion
   driver.CompleteRead(0, "");                     // let the reader go for the test's end
   EXPECT_TRUE(threads.WaitForExits(1));
 }
