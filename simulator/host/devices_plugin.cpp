@@ -5,14 +5,16 @@
 //   MENDALIX_DEVICES=build/host/bin/libsarnovek_host.so \
 //   SARNOVEK_SCENARIO=simulator/scenarios/default.txt build/host/bin/btctl query COM1
 //
-// The driver's registry key lives in this process's memory. Its "BTiniPath" names
-// Quorvex.ini in the current directory, the file the library itself reads, so that a query's
-// findings land where the library and btctl look for them.
+// The driver's registry key lives in this process's memory; MendalixRegistryApi lends it to
+// btctl's status and watch. Its "BTiniPath" names Quorvex.ini in the current directory, the
+// file the library itself reads, so that a query's findings land where the library and
+// btctl look for them.
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "platform/clock.h"
 #include "platform/driver_requests.h"
@@ -33,7 +35,21 @@ void PublishSettingsPath(platform::RegistryApi& registry) {
   registry.CloseKey(key);
 }
 
+// One key for the process, made at the first use by the library or by btctl.
+platform::MemoryRegistry& DriverKey() {
+  static platform::MemoryRegistry* registry = [] {
+    auto* r = new platform::MemoryRegistry();   // never destroyed, like the devices
+    PublishSettingsPath(*r);
+    return r;
+  }();
+  return *registry;
+}
+
 }  // namespace
+
+extern "C" __attribute__((visibility("default"))) void* MendalixRegistryApi() {
+  return static_cast<platform::RegistryApi*>(&DriverKey());
+}
 
 extern "C" __attribute__((visibility("default"))) void* MendalixDeviceApi() {
   const char* path = std::getenv("SARNOVEK_SCENARIO");
@@ -50,8 +66,14 @@ extern "C" __attribute__((visibility("default"))) void* MendalixDeviceApi() {
     delete scenario;
     return nullptr;
   }
-  auto* registry = new platform::MemoryRegistry();
-  PublishSettingsPath(*registry);
-  auto* devices = new simulator::SimulatorDevices(*scenario, *registry, platform::SystemClock());
+  auto* devices = new simulator::SimulatorDevices(*scenario, DriverKey(), platform::SystemClock());
+  // Like the driver's timer, a ticker lets the scenario's timed events happen while nobody
+  // uses the devices (a printer leaving range while btctl only watches the states).
+  std::thread([devices] {
+    for (;;) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      devices->Tick();
+    }
+  }).detach();
   return static_cast<platform::DeviceApi*>(devices);
 }
