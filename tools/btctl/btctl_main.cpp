@@ -5,15 +5,19 @@
 //   btctl [--dll PATH] [--variant] reset COM1 [TEXT]
 //   btctl [--dll PATH] [--variant] monitor COM1 MON_ON
 //   btctl [--dll PATH] long
+//   btctl status [--json] [--ini PATH]                     the four ports at a glance
+//   btctl [--dll PATH] watch [--reconnect] [--for SECONDS] the links as they change
 //
-// Exit status: 0 when the call returned 0, 1 when it returned anything else, 2 when the
-// library could not be loaded or the export bound (or the command line is wrong).
+// Exit status of a call: 0 when it returned 0, 1 when it returned anything else, 2 when the
+// library could not be loaded or the export bound (or the command line is wrong). status
+// and watch say their own (--help).
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "library/include/Mendalix.h"
 #include "tools/btctl/library_binding.h"
+#include "tools/btctl/link_commands.h"
 #include "tools/btctl/result_text.h"
 
 namespace {
@@ -25,6 +29,10 @@ const char kUsage[] =
     "  reset   PORT [TEXT]    BT_OnReset (TEXT defaults to NONE)\n"
     "  monitor PORT COMMAND   BT_OnMonitor: MON_ON starts link monitoring, anything else stops it\n"
     "  long                   BT_long\n"
+    "  status [--json] [--ini PATH]   the four ports: dongle, bound printer, link state\n"
+    "  watch [--reconnect] [--for SECONDS]   the links as they change; with --reconnect,\n"
+    "                         bound ports whose link is down are connected again\n"
+    "  (btctl status --help and btctl watch --help say more)\n"
     "PORT is COM1 to COM4.\n"
     "  --dll PATH   the library to load (default: %s)\n"
     "  --variant    pass both texts as automation VARIANTs holding BSTRs\n"
@@ -68,6 +76,8 @@ int main(int argc, char** argv) {
     }
   }
   if (i >= argc) return Usage(stderr, 2);
+  if (strcmp(argv[i], "status") == 0) return StatusMain(argc - i - 1, argv + i + 1);
+  if (strcmp(argv[i], "watch") == 0) return WatchMain(dll, argc - i - 1, argv + i + 1);
 
   const Command* cmd = nullptr;
   for (const Command& c : kCommands)

@@ -43,3 +43,24 @@ void PrintMonitorResult(FILE* out, uint32_t word) {
   else
     fprintf(out, "  the driver refused the monitor command\n");
 }
+
+const char* LinkWords(uint32_t word) {
+  if (word == 0) return "Connect Ok";
+  static const FlagText kWords[] = {
+      {0x2, "No Driver Installed...."},
+      {0x4, "Disconnect Ok"},
+      {0x10, "Terminal Dongle Failed...."},
+      {0x20, "Printer Dongle Connection Failed...."},
+      {0x40, "XK printer Answer Back Failed...."},
+      {0x100, "MainBoard Not Support...."},
+  };
+  const char* text = "Unknow Fail....";
+  for (const FlagText& f : kWords)
+    if (word & f.flag) text = f.text;
+  return text;
+}
+
+const char* StateLabel(uint32_t state) {
+  if (state == 0) return "Conected";
+  return state == 255 ? "None" : "DisConected";
+}

@@ -1,4 +1,5 @@
-// What a result word of the library means, as btctl prints it.
+// What a result word of the library means, as btctl prints it; and a link state in the
+// setup program's own words, so that a technician reads the same texts in both.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -8,3 +9,11 @@
 void PrintLinkFlags(FILE* out, uint32_t word);
 // The meaning of a monitor result: 2 no driver, non-zero accepted, 0 refused.
 void PrintMonitorResult(FILE* out, uint32_t word);
+
+// The setup program's words for a link status word, as its status lines give them after
+// "COM<n>: ": "Connect Ok", "Disconnect Ok", "Terminal Dongle Failed....", ... (the highest
+// listed bit wins; 255, the published "no state", reads as an answer-back failure there).
+const char* LinkWords(uint32_t word);
+// The text of a port's state label in the setup program: "Conected" for 0, "None" for 255
+// (no state), "DisConected" for anything else.
+const char* StateLabel(uint32_t state);

@@ -1,0 +1,280 @@
+// btctl status and watch as a technician meets them: the simulated driver's twin publishing
+// into the registry and writing query findings, the library's logic over it, the settings
+// file in a scratch folder, and a virtual clock whose sleeps let the driver's time pass.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <sstream>
+
+#include "library/exported_calls.h"
+#include "library/mendalix_app.h"
+#include "platform/driver_requests.h"
+#include "platform/host/memory_registry.h"
+#include "platform/host/virtual_clock.h"
+#include "simulator/host/simulator_devices.h"
+#include "tools/btctl/result_text.h"
+#include "tools/btctl/status_command.h"
+#include "tools/btctl/watch_command.h"
+
+std::string ProgramLine(uint32_t word, int port);   // the setup program's words
+
+namespace {
+namespace fs = std::filesystem;
+
+// Sleeps move the driver's time on (its timed events fire) and run the test's own events.
+struct WorldClock : platform::VirtualClock {
+  void Sleep(uint32_t ms) override {
+    VirtualClock::Sleep(ms);
+    if (devices) devices->Tick();
+    for (auto e = events.begin(); e != events.end() && e->first <= NowMs();) {
+      e->second();
+      e = events.erase(e);
+    }
+  }
+  simulator::SimulatorDevices* devices = nullptr;
+  std::multimap<uint64_t, std::function<void()>> events;
+};
+
+class Terminal : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    old_ = fs::current_path();
+    dir_ = fs::temp_directory_path() / ("btctl_test_" + std::to_string(getpid()));
+    fs::create_directories(dir_);
+    fs::current_path(dir_);   // the library reads Quorvex.ini by bare name
+    ini = (dir_ / "Quorvex.ini").string();
+  }
+  void TearDown() override {
+    if (app) app->ExitInstance();
+    fs::current_path(old_);
+    fs::remove_all(dir_);
+  }
+  // The driver with a scenario, "BTiniPath" as the setup program publishes it, the library.
+  void Start(const std::string& scenario) {
+    std::string error;
+    ASSERT_TRUE(simulator::ParseScenario(scenario, &scenario_, &error)) << error;
+    PutText("BTiniPath", "\\??\\" + ini);
+    devices = std::make_unique<simulator::SimulatorDevices>(scenario_, registry, clock);
+    clock.devices = devices.get();
+    st = std::make_unique<MendalixState>(*devices, clock, platform::SystemThreads());
+    app = std::make_unique<CMendalixApp>(*st);
+  }
+  // The setup program binds a printer to a port and saves.
+  void Bind(int com, const char* printer) {
+    Settings s;
+    LoadSetting(s, ini.c_str());
+    CopyField(s.Port[com - 1].Selprt, printer);
+    ASSERT_TRUE(OnSaveSetting(s, ini.c_str()));
+  }
+  void PutText(const char* name, const std::string& text) {
+    registry.PutString(SARNO_PARAMETERS_KEY, name, text);
+  }
+  // btctl status: its exit status, what it printed, what it said on stderr.
+  int Status(bool json, std::string* out, std::string* err = nullptr, const char* iniArg = nullptr) {
+    FILE* o = tmpfile();
+    FILE* e = tmpfile();
+    int code = RunStatus(registry, iniArg, json, o, e);
+    *out = Text(o);
+    std::string said = Text(e);
+    if (err) *err = said;
+    return code;
+  }
+  static std::string Text(FILE* f) {
+    std::string s(static_cast<size_t>(ftell(f)), '\0');
+    rewind(f);
+    s.resize(fread(&s[0], 1, s.size(), f));
+    fclose(f);
+    return s;
+  }
+  static std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    return lines;
+  }
+
+  platform::MemoryRegistry registry;
+  WorldClock clock;
+  sim_scenario scenario_{};
+  std::unique_ptr<simulator::SimulatorDevices> devices;
+  std::unique_ptr<MendalixState> st;
+  std::unique_ptr<CMendalixApp> app;
+  std::string ini;
+
+ private:
+  fs::path old_, dir_;
+};
+
+std::string File(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+}  // namespace
+
+TEST_F(Terminal, StatusAfterAQueryAndAConnectShowsEachPortThenTheDropThenNoSettings) {
+  std::ifstream f(SIM_SCENARIO_DIR "/default.txt");
+  Start(std::string(std::istreambuf_iterator<char>(f), {}));
+  ASSERT_EQ(0, CallQuery(*st, "COM1", "NONE"));
+  ASSERT_EQ(0, CallQuery(*st, "COM2", "NONE"));
+  Bind(1, "0080372A0001");
+  ASSERT_EQ(0, CallConnect(*st, "COM1", "0080372A0001"));
+
+  std::string out;
+  EXPECT_EQ(0, Status(false, &out));
+  EXPECT_EQ("Settings file: " + ini + "\n"
+            "PORT  DONGLE        VERSION   BOUND         LINK          FOUND BY THE LAST QUERY\n"
+            "COM1  0010A4C0FFEE  HD_v2.31  0080372A0001  Conected      0080372A0001 0080372A0002\n"
+            "COM2  0010A4C0BEEF  HD_v2.31  NONE          None          0080372A0003\n"
+            "COM3  NONE          NONE      NONE          None          NONE\n"
+            "COM4  NONE          NONE      NONE          None          NONE\n",
+            out);
+  EXPECT_EQ(0, Status(true, &out));
+  EXPECT_EQ("[\n"
+            "{\"port\":\"COM1\",\"dongle\":\"0010A4C0FFEE\",\"version\":\"HD_v2.31\",\"bound\":"
+            "\"0080372A0001\",\"found\":[\"0080372A0001\",\"0080372A0002\"],\"state\":0,\"link\":"
+            "\"Conected\",\"meaning\":\"Connect Ok\"},\n"
+            "{\"port\":\"COM2\",\"dongle\":\"0010A4C0BEEF\",\"version\":\"HD_v2.31\",\"bound\":null,"
+            "\"found\":[\"0080372A0003\"],\"state\":255,\"link\":\"None\",\"meaning\":null},\n"
+            "{\"port\":\"COM3\",\"dongle\":null,\"version\":null,\"bound\":null,\"found\":[],"
+            "\"state\":255,\"link\":\"None\",\"meaning\":null},\n"
+            "{\"port\":\"COM4\",\"dongle\":null,\"version\":null,\"bound\":null,\"found\":[],"
+            "\"state\":255,\"link\":\"None\",\"meaning\":null}\n"
+            "]\n",
+            out);
+
+  clock.Sleep(120000);   // the scenario drops COM1's link two minutes in
+  EXPECT_EQ(1, Status(false, &out));
+  EXPECT_NE(std::string::npos, out.find("0080372A0001  DisConected: Disconnect Ok (0x4)  0080372A0001"));
+  EXPECT_EQ(1, Status(true, &out));
+  EXPECT_NE(std::string::npos, out.find("\"state\":4,\"link\":\"DisConected\",\"meaning\":\"Disconnect Ok\""));
+
+  fs::remove(ini);
+  std::string err;
+  EXPECT_EQ(2, Status(false, &out, &err));
+  EXPECT_EQ("", out);
+  EXPECT_EQ("btctl: cannot read the settings file " + ini + " named by BTiniPath\n", err);
+
+  // The words are the setup program's own, for every kind of word.
+  for (uint32_t word : {0x0u, 0x1u, 0x2u, 0x6u, 0x14u, 0x20u, 0x40u, 0x104u, 0xFFu})
+    EXPECT_EQ(ProgramLine(word, 3), std::string("COM3: ") + LinkWords(word)) << word;
+}
+
+TEST_F(Terminal, BadSettingsAndRegistryValuesEachGiveOneLineAndExitStatus2) {
+  Start("device 0 COM1\ndongle COM1 0010A4C0FFEE HD_v2.31\nprinter COM1 0080372A0001 accepts\n");
+  ASSERT_EQ(0, CallQuery(*st, "COM1", "NONE"));
+  const std::string good = File(ini);
+  std::string out, err;
+  struct Case {
+    const char* what;
+    std::function<void()> make;
+    const char* said;
+  } cases[] = {
+      {"a file cut short", [&] { std::ofstream(ini) << good.substr(0, good.find("BT_HostVrsn", good.find("COM2"))); },
+       "is damaged: the BT_HostVrsn line of COM2 is missing or malformed"},
+      {"a BTiniPath naming no file", [&] { PutText("BTiniPath", "\\??\\/nowhere/Quorvex.ini"); },
+       "cannot read the settings file /nowhere/Quorvex.ini named by BTiniPath"},
+      {"a BTiniPath that is a number", [&] { registry.PutDword(SARNO_PARAMETERS_KEY, "BTiniPath", 7); },
+       "the driver's value BTiniPath is REG_DWORD, not a text"},
+      {"a state as text", [&] { PutText("COM2ConnectState", "0"); },
+       "the driver's value COM2ConnectState is REG_SZ of 2 bytes, not a 4-byte number"},
+      {"a state of 2 bytes", [&] { registry.Put(SARNO_PARAMETERS_KEY, "COM3ConnectState", 3, "\0", 2); },
+       "the driver's value COM3ConnectState is REG_BINARY of 2 bytes, not a 4-byte number"},
+      {"a state of 8 bytes", [&] { registry.Put(SARNO_PARAMETERS_KEY, "COM4ConnectState", 11, "\0\0\0\0\0\0\0", 8); },
+       "the driver's value COM4ConnectState is REG_QWORD of 8 bytes, not a 4-byte number"},
+      {"no driver key", [&] { registry.RemoveKey(SARNO_PARAMETERS_KEY); },
+       "cannot open the driver's registry key HKLM\\System\\CurrentControlSet\\Services\\Sarnovek\\Parameters (error 2)"},
+  };
+  for (const Case& c : cases) {
+    registry.RemoveKey(SARNO_PARAMETERS_KEY);
+    PutText("BTiniPath", "\\??\\" + ini);
+    std::ofstream(ini) << good;
+    c.make();
+    EXPECT_EQ(2, Status(false, &out, &err)) << c.what;
+    EXPECT_NE(std::string::npos, err.find(c.said)) << c.what << ": " << err;
+    EXPECT_EQ(1u, Lines(err).size()) << c.what << ": " << err;
+    // A value that cannot be read still leaves the rest of the table.
+    if (std::string(c.what).find("state") != std::string::npos) {
+      EXPECT_NE(std::string::npos, out.find("unreadable")) << c.what;
+    }
+  }
+
+  // --ini reads another file. Texts from it cannot break a terminal or the JSON.
+  std::string odd = good;
+  odd.replace(odd.find("0010A4C0FFEE"), 12, "00\"\\\x1b[2J");
+  std::ofstream(ini + ".odd") << odd;
+  EXPECT_EQ(2, Status(false, &out, &err, (ini + ".odd").c_str()));   // the key is gone
+  EXPECT_NE(std::string::npos, out.find("COM1  00\"\\?[2J  ")) << out;
+  Status(true, &out, &err, (ini + ".odd").c_str());
+  EXPECT_NE(std::string::npos, out.find("\"dongle\":\"00\\\"\\\\\\u001b[2J\"")) << out;
+
+  // A watch over a damaged file says so once, not once a second, and keeps going.
+  PutText("BTiniPath", "\\??\\" + ini);
+  std::ofstream(ini) << "BT_SelPort: COM1\n";
+  std::atomic<int> stop{0};
+  FILE* o = tmpfile();
+  RunWatch(WatchOptions{false, 5, nullptr}, WatchSeams{registry, clock, nullptr, stop, o});
+  std::vector<std::string> lines = Lines(Text(o));
+  ASSERT_EQ(3u, lines.size());
+  EXPECT_NE(std::string::npos, lines[1].find("+0.000 the settings file " + ini + " is damaged"));
+  EXPECT_EQ("+5.000 watch ended after 5 s", lines[2]);
+}
+
+// COM1's printer is carried out of range at 10 s and comes back at 40 s; COM2's printer is
+// in range but not bound until the setup program binds it at 30 s; Ctrl-C arrives at 44.1 s,
+// in the middle of a connect.
+TEST_F(Terminal, WatchReconnectsWithAGrowingBackOffAndNeverTouchesAnUnboundPort) {
+  Start("device 0 COM1\ndevice 1 COM2\n"
+        "dongle COM1 0010A4C0FFEE HD_v2.31\ndongle COM2 0010A4C0BEEF HD_v2.31\n"
+        "printer COM1 0080372A0001 accepts\nprinter COM2 0080372A0003 accepts\n"
+        "at 10 leave COM1 0080372A0001\nat 40 return COM1 0080372A0001\n");
+  ASSERT_EQ(0, CallQuery(*st, "COM1", "NONE"));
+  ASSERT_EQ(0, CallQuery(*st, "COM2", "NONE"));
+  Bind(1, "0080372A0001");
+  std::atomic<int> stop{0};
+  clock.events.emplace(30000, [&] { Bind(2, "0080372A0003"); });
+  clock.events.emplace(44100, [&] { stop = 1; });
+  size_t before = devices->Log().size();
+
+  FILE* o = tmpfile();
+  auto connect = [&](const char* port, const char* printer) { return CallConnect(*st, port, printer); };
+  EXPECT_EQ(0, RunWatch(WatchOptions{true, 80, nullptr}, WatchSeams{registry, clock, connect, stop, o}));
+
+  const std::string t = "BT_OnConnect(COM1, 0080372A0001) = 0x", failed = "20: COM1: Printer Dongle Connection Failed....; next try in ";
+  std::vector<std::string> want = {
+      "+0.000 watching the links of COM1 to COM4 once a second; bound ports that are down are connected again",
+      "+0.000 settings " + ini + ": bound COM1 to 0080372A0001",
+      "+0.300 COM1: try 1: " + t + "0: COM1: Connect Ok",
+      "+1.000 COM1: Connect Ok (Conected, state 0x0)",
+      "+10.000 COM1: Disconnect Ok (DisConected, state 0x4)",
+      "+10.600 COM1: try 1: " + t + failed + "1 s",
+      "+11.000 COM1: Printer Dongle Connection Failed.... (DisConected, state 0x20)",
+      "+12.200 COM1: try 2: " + t + failed + "2 s",
+      "+14.800 COM1: try 3: " + t + failed + "4 s",
+      "+19.400 COM1: try 4: " + t + failed + "8 s",
+      "+28.000 COM1: try 5: " + t + failed + "16 s",
+      "+30.000 settings " + ini + ": bound COM1 to 0080372A0001, COM2 to 0080372A0003",
+      "+30.300 COM2: try 1: BT_OnConnect(COM2, 0080372A0003) = 0x0: COM2: Connect Ok",
+      "+31.000 COM2: Connect Ok (Conected, state 0x0)",
+      "+44.300 COM1: try 6: " + t + "0: COM1: Connect Ok",   // the call under way finishes
+      "+44.300 watch stopped",
+  };
+  EXPECT_EQ(want, Lines(Text(o)));
+
+  // What the driver received: COM1's device every connect; COM2's only the one after its binding.
+  int connects[2] = {};
+  std::vector<sim_log_entry> log = devices->Log();
+  for (size_t i = before; i < log.size(); ++i) {
+    EXPECT_TRUE(log[i].code == IOCTL_SARNO_PCON) << std::hex << log[i].code;
+    ++connects[log[i].device];
+  }
+  EXPECT_EQ(1 + 5 * 2 + 1, connects[0]);   // a failed try is the library's two attempts
+  EXPECT_EQ(1, connects[1]);
+  EXPECT_EQ(0u, devices->LinkState(0));
+}

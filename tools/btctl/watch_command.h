@@ -1,0 +1,47 @@
+// btctl watch: the four links as they change, and with reconnect, links that come back by
+// themselves after a printer was switched off or carried out of range.
+//
+// Once a second it reads the driver's four states and the settings file, and prints one
+// timestamped line per change in the setup program's words. With reconnect, a bound port
+// whose link is down is connected again with the library's BT_OnConnect(port, printer):
+// at once, then after 1, 2, 4 ... up to 60 s between tries while it keeps failing; the
+// back-off starts over once the driver shows the link up. A port without a bound printer is
+// never touched; a port that has no control device is left alone until its binding changes.
+// A settings file that changes is read again, so a binding made in the setup program is
+// followed.
+//
+// All time comes from the clock seam, so a test runs the loop on a virtual clock. The stop
+// flag is looked at between library calls and while waiting, never during a call.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+
+#include "platform/clock.h"
+#include "platform/registry.h"
+
+constexpr uint32_t kWatchPassMs = 1000;      // one look at the states a second
+constexpr uint32_t kFirstRetryGapMs = 1000;  // after the first failed try
+constexpr uint32_t kMaxRetryGapMs = 60000;   // the back-off stops growing here
+constexpr uint32_t kStopLookMs = 200;        // the stop flag is seen within this
+
+struct WatchOptions {
+  bool reconnect = false;
+  uint32_t forSeconds = 0;        // 0: until stopped
+  const char* iniPath = nullptr;  // null: the file "BTiniPath" names
+};
+
+struct WatchSeams {
+  platform::RegistryApi& registry;
+  platform::Clock& clock;
+  // The library's BT_OnConnect with plain texts; needed only with reconnect.
+  std::function<int32_t(const char* port, const char* address)> connect;
+  const std::atomic<int>& stop;   // non-zero: end once the call under way has returned
+  FILE* out;
+  // Writes the time at the start of each line; null gives seconds since the start, "+12.300".
+  void (*stamp)(uint64_t nowMs, uint64_t startMs, char* out, size_t size) = nullptr;
+};
+
+// Runs until forSeconds have passed or the stop flag is set. Returns 0.
+int RunWatch(const WatchOptions& options, const WatchSeams& seams);
