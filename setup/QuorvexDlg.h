@@ -168,6 +168,9 @@ class CQuorvexDlg : public fw::CDialog, public SettingsDialog {
   void OnAutoRunOff();
 
   // Workflows (workflows.cpp).
+  // A workflow needs a call the library did not give: a status line and a box that say
+  // whether the library or only that call is missing.
+  void ReportMissingCall(const char* name);
   void SetComTimeouts(void* port, uint32_t readTotalTimeoutConstant);
   int OnOpencom();
   void OnClosecom();

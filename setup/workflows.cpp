@@ -20,6 +20,9 @@ constexpr const char* kPortOpenFailed =
 // start-up uses, so the user recognises the cause.
 constexpr const char* kNoLibrary = "Mendalix.dll  not found";
 constexpr const char* kNone = "NONE";
+// The status word of a query that made no call: the library's own "no driver installed".
+// It carries no terminal dongle failure, so the report says what the file holds.
+constexpr uint32_t kNoCallStatus = 0x2;
 
 constexpr uint32_t kProbeBaudRate = 38400;
 constexpr uint32_t kProbeReadTotalMs = 6000;
@@ -28,6 +31,16 @@ constexpr uint32_t kProbeWriteTotalMs = 1000;
 bool IsNone(const char* text) { return std::strcmp(text, kNone) == 0; }
 
 }  // namespace
+
+void CQuorvexDlg::ReportMissingCall(const char* name) {
+  // A library that loaded but lacks the call is named as such, not as missing.
+  if (st.hInstCtrl)
+    std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, "Mendalix.dll: %s not found", name);
+  else
+    CopyField(st.szMsgBuf, kNoLibrary);
+  AddStatusLine(st.szMsgBuf);
+  MessageBox(st.szMsgBuf);
+}
 
 void CQuorvexDlg::SetComTimeouts(void* port, uint32_t readTotalTimeoutConstant) {
   platform::CommTimeouts t;
@@ -74,21 +87,19 @@ void CQuorvexDlg::OnQuery() {
   }
   OnClosecom();  // the port is never held across a library call
 
-  if (!st.BT_OnQuery) {
-    // Without the library nothing was asked, so the file holds no new findings: say why and
-    // leave the settings (and any unsaved choice) as they are.
-    AddStatusLine(kNoLibrary);
-    MessageBox(kNoLibrary);
-    return;
-  }
-
   EnableMainButtons(false);
   Controls().SetText(IDC_QUERY, "Waiting....");
   const int32_t queried = st.BT_SelPort;
   st.bQueried = 1;
   MakeComPortName();
 
-  const uint32_t status = static_cast<uint32_t>(st.BT_OnQuery(st.szComPort, kNone));
+  // Without the call the user is told why; the reload and the report still follow, from
+  // what the file holds.
+  uint32_t status = kNoCallStatus;
+  if (st.BT_OnQuery)
+    status = static_cast<uint32_t>(st.BT_OnQuery(st.szComPort, kNone));
+  else
+    ReportMissingCall("BT_OnQuery");
   if (status == 0) {
     FormatLinkResult(0, st.BT_SelPort + 1, st.szMsgBuf, sizeof st.szMsgBuf);
     AddStatusLine(st.szMsgBuf);
@@ -167,8 +178,7 @@ void CQuorvexDlg::AutoConnect() {
   }
 
   if (!st.BT_OnConnect) {
-    AddStatusLine(kNoLibrary);
-    MessageBox(kNoLibrary);
+    ReportMissingCall("BT_OnConnect");
     return;
   }
 

@@ -39,11 +39,10 @@ TEST(ConnectPrinter, ARunOverFourPortsConnectsDropsAndSkipsWithItsLines) {
   };
   rig.Click(IDC_CONNECT_PRINTER);
 
-  EXPECT_THAT(rig.Status(),
+  EXPECT_THAT(rig.Seen(),
               ElementsAre("init COM1", "COM1: connect printer: 0019A5000001", "COM1: Connect Ok",
                           "init COM2", "  Disconnect Printer", "init COM3", "  No Printer",
                           "init COM4", "  No Printer", "Auto Connect Completed."));
-  EXPECT_TRUE(rig.Boxes().empty());
   ASSERT_EQ(rig.calls.size(), 2u);
   EXPECT_EQ(rig.calls[0].fn, "BT_OnConnect");
   EXPECT_EQ(rig.calls[0].port, "COM1");
@@ -83,12 +82,12 @@ TEST(ConnectPrinter, AFailedConnectShowsItsBoxBeforeTheNextPortsAreHandled) {
   };
   rig.Click(IDC_CONNECT_PRINTER);
 
-  EXPECT_THAT(rig.Boxes(), ElementsAre("COM2: Printer Dongle Connection Failed...."));
   EXPECT_EQ(callsWhenBoxShown, 1u);
-  EXPECT_THAT(rig.Status(),
+  EXPECT_THAT(rig.Seen(),
               ElementsAre("init COM1", "  No Printer", "init COM2",
                           "COM2: connect printer: 0019A5000002",
-                          "COM2: Printer Dongle Connection Failed....", "init COM3",
+                          "COM2: Printer Dongle Connection Failed....",
+                          "box: COM2: Printer Dongle Connection Failed....", "init COM3",
                           "COM3: connect printer: 0019A5000003", "COM3: Connect Ok", "init COM4",
                           "COM4: connect printer: 0019A5000004", "COM4: Connect Ok",
                           "Auto Connect Completed."));
@@ -106,13 +105,13 @@ TEST(ConnectPrinter, APortThatCannotBeOpenedInTheRunIsSkippedWithABox) {
   rig.comm.SetHeldByOther(3, true);
   rig.Click(IDC_CONNECT_PRINTER);
 
-  EXPECT_THAT(rig.Boxes(), ElementsAre("2 FAILED to open COM3: No BT_Host or port already "
-                                       "opened by other program"));
   ASSERT_EQ(rig.calls.size(), 2u);  // COM1's connect and COM2's drop; nothing for COM3
-  EXPECT_THAT(rig.Status(),
+  EXPECT_THAT(rig.Seen(),
               ElementsAre("init COM1", "COM1: connect printer: 0019A5000001", "COM1: Connect Ok",
-                          "init COM2", "  Disconnect Printer", "init COM3", "init COM4",
-                          "  No Printer", "Auto Connect Completed."));
+                          "init COM2", "  Disconnect Printer", "init COM3",
+                          "box: 2 FAILED to open COM3: No BT_Host or port already opened by "
+                          "other program",
+                          "init COM4", "  No Printer", "Auto Connect Completed."));
 }
 
 TEST(ConnectPrinter, TheSelectedPortThatCannotBeOpenedStopsBeforeTheSave) {
@@ -125,8 +124,7 @@ TEST(ConnectPrinter, TheSelectedPortThatCannotBeOpenedStopsBeforeTheSave) {
   rig.comm.SetHeldByOther(2, true);
   rig.Click(IDC_CONNECT_PRINTER);
 
-  EXPECT_THAT(rig.Boxes(), ElementsAre(kFailedOpenFirst));
-  EXPECT_TRUE(rig.Status().empty());
+  EXPECT_THAT(rig.Seen(), ElementsAre(std::string("box: ") + kFailedOpenFirst));
   EXPECT_TRUE(rig.calls.empty());
   EXPECT_EQ(rig.ReadIni(), fileBefore);
   EXPECT_EQ(rig.dlg->st.bSettingChanged, 1);
@@ -144,8 +142,7 @@ TEST(ConnectPrinter, TwoPortsNamingOnePrinterConnectNothingButTheChoiceIsSaved) 
   rig.Click(IDC_CONNECT_PRINTER);
 
   const char kConflict[] = "Error:  COM1, COM3  select the same printer\n";
-  EXPECT_THAT(rig.Status(), ElementsAre(kConflict));
-  EXPECT_THAT(rig.Boxes(), ElementsAre(kConflict));
+  EXPECT_THAT(rig.Seen(), ElementsAre(kConflict, std::string("box: ") + kConflict));
   EXPECT_TRUE(rig.calls.empty());
   EXPECT_TRUE(rig.Enabled(IDC_CONNECT_PRINTER));
   EXPECT_TRUE(rig.Enabled(fw::kIdOk));
@@ -192,15 +189,21 @@ TEST(ConnectPrinter, WithManualStoredTheFirstPressOnlySelectsAuto) {
   EXPECT_NE(rig.ReadIni().find("BT_Connect: AUTO"), std::string::npos);
 }
 
-TEST(ConnectPrinter, WithoutTheLibraryTheUserIsToldAndNoPortIsTouched) {
+TEST(ConnectPrinter, WithoutTheLibraryOrItsConnectTheUserIsToldWhichAndNoPortIsTouched) {
   Ini ini = FourPorts();
   Rig rig(&ini, /*withLibrary=*/false);
   rig.Start();
   rig.ForgetSeen();
   rig.Click(IDC_CONNECT_PRINTER);
-  EXPECT_THAT(rig.Status(), ElementsAre("Mendalix.dll  not found"));
-  EXPECT_THAT(rig.Boxes(), ElementsAre("Mendalix.dll  not found"));
+  EXPECT_THAT(rig.Seen(), ElementsAre("Mendalix.dll  not found", "box: Mendalix.dll  not found"));
   EXPECT_TRUE(rig.Enabled(IDC_CONNECT_PRINTER));
+
+  Rig loaded(&ini);
+  loaded.missingCall = "BT_OnConnect";
+  loaded.Start();
+  loaded.Click(IDC_CONNECT_PRINTER);
+  EXPECT_THAT(loaded.Seen(), ElementsAre("Mendalix.dll: BT_OnConnect not found",
+                                         "box: Mendalix.dll: BT_OnConnect not found"));
 }
 
 }  // namespace

@@ -50,8 +50,8 @@ TEST(QueryPrinter, FoundPrintersOnCom2AreListedAndTheUserIsToldSo) {
   EXPECT_EQ(captionDuring, "Waiting....");
   EXPECT_FALSE(anyEnabledDuring);
 
-  EXPECT_THAT(rig.Status(), ElementsAre("COM2: Connect Ok", "Query:  COM2 Found printer"));
-  EXPECT_THAT(rig.Boxes(), ElementsAre("COM2: Connect Ok"));
+  EXPECT_THAT(rig.Seen(), ElementsAre("COM2: Connect Ok", "box: COM2: Connect Ok",
+                                      "Query:  COM2 Found printer"));
   EXPECT_EQ(rig.Caption(IDC_QUERY), "Query Printer");
   for (size_t i = 0; i < 4; ++i) EXPECT_TRUE(rig.Enabled(kMainButtonIds[i])) << kMainButtons[i];
 
@@ -107,8 +107,7 @@ TEST(QueryPrinter, ATerminalDongleFailureIsOneBoxEvenWhenTheFileListsPrinters) {
   rig.DriverQueryFinds(2, 0x14, "0012F3A40B02", "BTH_v1.02", {"0019A5000001"});
   rig.Click(IDC_QUERY);
 
-  EXPECT_TRUE(rig.Status().empty());
-  EXPECT_THAT(rig.Boxes(), ElementsAre("COM2: Terminal Dongle Failed...."));
+  EXPECT_THAT(rig.Seen(), ElementsAre("box: COM2: Terminal Dongle Failed...."));
   EXPECT_EQ(rig.Caption(IDC_QUERY), "Query Printer");
   EXPECT_TRUE(rig.Enabled(IDC_QUERY));
 }
@@ -120,16 +119,15 @@ TEST(QueryPrinter, NoPrinterInRangeIsALineAndABox) {
   rig.ChoosePort(2);
   rig.DriverQueryFinds(2, 0, "0012F3A40B02", "BTH_v1.02", {});
   rig.Click(IDC_QUERY);
-  EXPECT_THAT(rig.Status(), ElementsAre("COM2: Connect Ok", "Query:  COM2 No Printer"));
-  EXPECT_THAT(rig.Boxes(), ElementsAre("COM2: Connect Ok", "OnQuery:  No Printer !! "));
+  EXPECT_THAT(rig.Seen(), ElementsAre("COM2: Connect Ok", "box: COM2: Connect Ok",
+                                      "Query:  COM2 No Printer", "box: OnQuery:  No Printer !! "));
   EXPECT_THAT(rig.PrinterList(), ElementsAre("NONE"));
 
   // Another failure word is not reported itself; the file decides what is said.
   rig.ForgetSeen();
   rig.DriverQueryFinds(2, 0x20, "0012F3A40B02", "BTH_v1.02", {});
   rig.Click(IDC_QUERY);
-  EXPECT_THAT(rig.Status(), ElementsAre("Query:  COM2 No Printer"));
-  EXPECT_THAT(rig.Boxes(), ElementsAre("OnQuery:  No Printer !! "));
+  EXPECT_THAT(rig.Seen(), ElementsAre("Query:  COM2 No Printer", "box: OnQuery:  No Printer !! "));
 }
 
 TEST(QueryPrinter, APortHeldByAnotherProgramStopsBeforeAnythingChanges) {
@@ -141,9 +139,8 @@ TEST(QueryPrinter, APortHeldByAnotherProgramStopsBeforeAnythingChanges) {
   rig.Click(IDC_QUERY);
 
   EXPECT_TRUE(rig.calls.empty());
-  EXPECT_THAT(rig.Boxes(),
-              ElementsAre("3 FAILED to open COM: No BT_Host or port already opened by other program"));
-  EXPECT_TRUE(rig.Status().empty());
+  EXPECT_THAT(rig.Seen(), ElementsAre("box: 3 FAILED to open COM: No BT_Host or port already "
+                                      "opened by other program"));
   EXPECT_EQ(rig.Caption(IDC_QUERY), "Query Printer");
   EXPECT_TRUE(rig.Enabled(IDC_QUERY));
   EXPECT_EQ(rig.dlg->st.bQueried, 0);
@@ -192,22 +189,26 @@ TEST(QueryPrinter, APortLeftOpenByOpenComIsNotOpenedAgainAndIsClosedBeforeTheCal
   EXPECT_EQ(rig.comm.CountOf(Op::kClose), 1);
 }
 
-TEST(QueryPrinter, WithoutTheLibraryTheUserIsToldAndUnsavedChoicesStay) {
+// No call is made; the query goes on from the file as the driver last left it, and EXIT
+// saves after it although nothing was chosen.
+TEST(QueryPrinter, WithoutTheLibraryTheUserIsToldAndTheQueryGoesOnFromTheFile) {
   Ini ini = TwoDongles();
-  ini.port[0].printers = {"0019A5000001", "0019A5000002"};
   Rig rig(&ini, /*withLibrary=*/false);
   rig.Start();
   EXPECT_THAT(rig.Boxes(), ElementsAre("Mendalix.dll  not found"));
   rig.ForgetSeen();
-  rig.ChoosePrinter("0019A5000002");  // not saved yet
+  ini.port[0].printers = {"0019A5000001"};
+  ini.mode = "MANUAL";
+  rig.WriteIni(ini);
   rig.Click(IDC_QUERY);
 
-  EXPECT_THAT(rig.Status(), ElementsAre("Mendalix.dll  not found"));
-  EXPECT_THAT(rig.Boxes(), ElementsAre("Mendalix.dll  not found"));
-  EXPECT_EQ(rig.SelectedPrinter(), "0019A5000002");
-  EXPECT_STREQ(rig.dlg->st.settings.Port[0].Selprt, "0019A5000002");
+  EXPECT_THAT(rig.Seen(), ElementsAre("Mendalix.dll  not found", "box: Mendalix.dll  not found",
+                                      "Query:  COM1 Found printer"));
+  EXPECT_THAT(rig.PrinterList(), ElementsAre("0019A5000001", "NONE"));
   EXPECT_EQ(rig.Caption(IDC_QUERY), "Query Printer");
   EXPECT_TRUE(rig.Enabled(IDC_QUERY));
+  rig.Click(fw::kIdOk);
+  EXPECT_NE(rig.ReadIni().find("BT_Connect: AUTO"), std::string::npos);
 }
 
 }  // namespace

@@ -181,6 +181,7 @@ void Rig::WriteIni(const Ini& ini) {
 void Rig::ForgetSeen() {
   controls.LbResetContent(IDC_STATUS_LIST);
   controls.boxes.clear();
+  controls.seen.clear();
   calls.clear();
 }
 
@@ -190,6 +191,7 @@ platform::ModuleHandle Rig::LoadLibrary(const char* name) {
 }
 
 void* Rig::GetProcAddress(platform::ModuleHandle, const char* name) {
+  if (missingCall == name) return nullptr;
   if (std::strcmp(name, "BT_OnQuery") == 0) return reinterpret_cast<void*>(&FakeOnQuery);
   if (std::strcmp(name, "BT_OnConnect") == 0) return reinterpret_cast<void*>(&FakeOnConnect);
   if (std::strcmp(name, "BT_OnReset") == 0) return reinterpret_cast<void*>(&FakeOnReset);

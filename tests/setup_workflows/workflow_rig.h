@@ -60,6 +60,22 @@ class ParkedThreads : public platform::ThreadApi {
   void Release(platform::ThreadHandle) override {}
 };
 
+// The headless controls, keeping every status line and message box in one log, in the
+// order the user meets them: a status line as its text, a box as "box: " and its text.
+class SeenDialog : public platform::HeadlessDialog {
+ public:
+  using HeadlessDialog::HeadlessDialog;
+  std::vector<std::string> seen;
+  int LbInsertString(int id, int index, const char* text) override {
+    if (id == IDC_STATUS_LIST) seen.push_back(text);
+    return HeadlessDialog::LbInsertString(id, index, text);
+  }
+  void MessageBox(const char* text) override {
+    seen.push_back(std::string("box: ") + text);
+    HeadlessDialog::MessageBox(text);
+  }
+};
+
 class Rig : public platform::ModuleApi,
             public platform::ProcessApi,
             public platform::FileVersionApi {
@@ -90,6 +106,7 @@ class Rig : public platform::ModuleApi,
   // What the user sees.
   std::vector<std::string> Status() { return controls.Entries(IDC_STATUS_LIST); }
   std::vector<std::string> Boxes() { return controls.boxes; }
+  std::vector<std::string> Seen() { return controls.seen; }  // lines and boxes, in order
   std::string Caption(int id) { return controls.Text(id); }
   bool Enabled(int id) { return controls.At(id).enabled; }
   std::string SelectedPort();  // text of the port box's selection
@@ -97,7 +114,7 @@ class Rig : public platform::ModuleApi,
   std::string SelectedPrinter();
   std::string ReadIni();
   void WriteIni(const Ini& ini);
-  void ForgetSeen();  // clears status lines, boxes and library calls seen so far
+  void ForgetSeen();  // clears status lines, boxes, the log and library calls seen so far
 
   std::vector<LibCall> calls;
   std::string dir;
@@ -108,7 +125,7 @@ class Rig : public platform::ModuleApi,
   platform::FakeSound sound;
   platform::VirtualClock clock;
   ParkedThreads parked;
-  platform::HeadlessDialog controls;
+  SeenDialog controls;
   std::unique_ptr<CQuorvexDlg> dlg;
   QuorvexSeams seams;
 
@@ -133,6 +150,7 @@ class Rig : public platform::ModuleApi,
 
   int frees = 0;
   std::function<void()> onFree;  // runs as the library is released
+  std::string missingCall;       // a call the library does not export
 
   // The fake library's entry points reach the rig through this.
   static Rig* current;
