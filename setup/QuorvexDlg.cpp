@@ -138,10 +138,13 @@ bool CQuorvexDlg::OnInitDialog() {
   // name would do the same on Windows, but not everywhere the program runs.
   char programDir[kPathBuf];
   std::snprintf(programDir, sizeof programDir, "%s", program);
-  char* cut = programDir;
+  char* cut = nullptr;
   for (char* at = programDir; *at; ++at)
     if (*at == '\\' || *at == '/') cut = at;
-  *cut = '\0';
+  // A folder at a drive's root keeps its backslash: "C:" alone names that drive's current
+  // directory, the very place the search must not look.
+  if (cut && (cut == programDir || cut[-1] == ':')) ++cut;
+  *(cut ? cut : programDir) = '\0';
   seams.modules->SetDllDirectory(programDir);
   st.hInstCtrl = seams.modules->LoadLibrary("Mendalix.dll");
   if (!st.hInstCtrl) {

@@ -181,7 +181,7 @@ class CQuorvexDlg : public fw::CDialog, public SettingsDialog {
 
   // Connection-state monitor (monitor.cpp). StartMonitor is step 16 of the start-up;
   // StopMonitor runs in OnDestroy after the stop flag is set and the 1200 ms sleep, before
-  // the library is released (a firmer end than the sleep alone).
+  // the library is released, and waits until the thread has ended.
   void StartMonitor();
   void StopMonitor();
   static void MonitorConnectState(void* param);  // param: this dialog

@@ -130,8 +130,8 @@ void CQuorvexDlg::OnManual() {
 void CQuorvexDlg::OnOpencomClicked() { OnOpencom(); }
 
 void CQuorvexDlg::OnThreadMsg() {
-  st.TakeMonitorMessage();
-  AddStatusLine(st.szMonitorMsg);
+  // A command with nothing queued (sent by anyone but the monitor) adds nothing.
+  if (st.TakeMonitorMessage()) AddStatusLine(st.szMonitorMsg);
 }
 
 void CQuorvexDlg::OnStateLabels() {

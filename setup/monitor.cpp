@@ -11,9 +11,8 @@
 namespace {
 
 constexpr uint32_t kPollMs = 1000;
-// How long the dialog's tear-down waits for the thread after its own 1200 ms pause. A pass
-// takes far less; the bound only keeps a wedged platform call from hanging the exit.
-constexpr uint32_t kJoinMs = 5000;
+// The tear-down looks at the thread this often while it waits for it to end.
+constexpr uint32_t kJoinMs = 1000;
 constexpr uint32_t kSoundFlags = platform::kSndAsync | platform::kSndFilename;  // 0x20001
 constexpr const char* kConnectedSound = "ChatWhsp.wav";
 constexpr const char* kDroppedSound = "ChatKick.wav";
@@ -99,9 +98,11 @@ void CQuorvexDlg::StartMonitor() {
 void CQuorvexDlg::StopMonitor() {
   st.bMonitorStop.store(1, std::memory_order_release);
   if (!st.hMonitorThread) return;
-  // The thread ends at the end of its current sleep; waiting for it here means it can no
-  // longer post to the window or read the dialog once the tear-down goes on.
-  seams.threads->Join(st.hMonitorThread, kJoinMs);
+  // The thread ends at the end of its current sleep, or once a pass stuck in a registry or
+  // sound call returns. The tear-down waits for that, however long: a monitor that outlived
+  // the dialog would post to its window or read its state after they are gone.
+  while (!seams.threads->Join(st.hMonitorThread, kJoinMs)) {
+  }
   seams.threads->Release(st.hMonitorThread);
   st.hMonitorThread = nullptr;
 }

@@ -43,8 +43,9 @@ void CQuorvexDlg::ReportMissingCall(const char* name) {
 }
 
 void CQuorvexDlg::SetComTimeouts(void* port, uint32_t readTotalTimeoutConstant) {
-  platform::CommTimeouts t;
-  if (!seams.comm->GetTimeouts(port, &t)) return;
+  // Every field is set below, so the write does not depend on the read succeeding.
+  platform::CommTimeouts t{};
+  seams.comm->GetTimeouts(port, &t);
   t.ReadIntervalTimeout = 0;
   t.ReadTotalTimeoutMultiplier = 0;
   t.ReadTotalTimeoutConstant = readTotalTimeoutConstant;

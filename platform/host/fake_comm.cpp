@@ -88,7 +88,7 @@ int FakeComm::SetState(CommHandle h, const CommState& state) {
 int FakeComm::GetTimeouts(CommHandle h, CommTimeouts* timeouts) {
   int port = PortOf(h);
   Record(Op::kGetTimeouts, port);
-  if (!port) return 0;
+  if (!port || timeoutsUnreadable) return 0;
   *timeouts = deviceTimeouts;
   return 1;
 }

@@ -32,6 +32,7 @@ class FakeComm : public CommApi {
   // What GetState and GetTimeouts report, as the port's driver would have them.
   CommState deviceState;
   CommTimeouts deviceTimeouts;
+  bool timeoutsUnreadable = false;  // GetTimeouts fails
 
   const std::vector<Call>& Calls() const { return calls_; }
   void ClearCalls() { calls_.clear(); }

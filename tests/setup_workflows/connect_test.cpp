@@ -155,9 +155,9 @@ TEST(ConnectPrinter, TwoPortsNamingOnePrinterConnectNothingButTheChoiceIsSaved) 
   EXPECT_EQ(rig.dlg->st.bSettingChanged, 0);
 }
 
-TEST(ConnectPrinter, TheSameTextInOtherCaseIsNotAConflict) {
+TEST(ConnectPrinter, TheSameTextInOtherCaseIsNotAConflictButOnCom4TheExactTextIs) {
   Ini ini = FourPorts();
-  ini.port[3].printers = {"0019a5000001"};
+  ini.port[3].printers = {"0019a5000001", "0019A5000001"};
   ini.port[3].selprt = "0019a5000001";
   Rig rig(&ini);
   rig.Start();
@@ -165,6 +165,12 @@ TEST(ConnectPrinter, TheSameTextInOtherCaseIsNotAConflict) {
   EXPECT_TRUE(rig.Boxes().empty());
   ASSERT_EQ(rig.calls.size(), 3u);
   EXPECT_EQ(rig.calls[2].text, "0019a5000001");
+
+  rig.ForgetSeen();
+  rig.ChoosePort(4);
+  rig.ChoosePrinter("0019A5000001");
+  rig.Click(IDC_CONNECT_PRINTER);
+  EXPECT_EQ(rig.Seen().front(), "Error:  COM1, COM4  select the same printer\n");
 }
 
 TEST(ConnectPrinter, WithManualStoredTheFirstPressOnlySelectsAuto) {

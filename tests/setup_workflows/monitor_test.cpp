@@ -282,8 +282,10 @@ struct ThreadedRig : MonitorRig {
       owner->monitorRunning = true;
       return platform::SystemThreads().Start(&Body, this);
     }
+    // Every wait runs out after 20 ms of real time: a tear-down that gave up waiting would
+    // show within the stories' pauses.
     bool Join(platform::ThreadHandle h, uint32_t ms) override {
-      return platform::SystemThreads().Join(h, ms);
+      return platform::SystemThreads().Join(h, ms < 20 ? ms : 20);
     }
     void Release(platform::ThreadHandle h) override { platform::SystemThreads().Release(h); }
     void ExitCurrent(uint32_t code) override { platform::SystemThreads().ExitCurrent(code); }

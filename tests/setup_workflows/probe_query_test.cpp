@@ -96,6 +96,11 @@ TEST(QueryPrinter, TheProbeSetsTheLineAndTimeOutsKeepsTheRestAndClosesBeforeTheC
   EXPECT_EQ(t.WriteTotalTimeoutMultiplier, 0u);
   EXPECT_EQ(t.WriteTotalTimeoutConstant, 1000u);
   EXPECT_FALSE(rig.comm.IsOpen(1));
+
+  // Time-outs that cannot be read are written all the same: every field is set.
+  rig.comm.timeoutsUnreadable = true;
+  rig.Click(IDC_QUERY);
+  EXPECT_EQ(rig.comm.CountOf(Op::kSetTimeouts), 2);
 }
 
 TEST(QueryPrinter, ATerminalDongleFailureIsOneBoxEvenWhenTheFileListsPrinters) {
