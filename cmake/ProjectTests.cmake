@@ -35,7 +35,8 @@ if(WIN32)
       "WINE_TIME_SCALE=${WINE_TIME_SCALE}")
   if(NOT TEST wine_prefix_init)
     add_test(NAME wine_prefix_init
-             COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix init ${WINE_PREFIX_DIR})
+             COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix init ${WINE_PREFIX_DIR}
+                     $<TARGET_FILE:crash_log>)
     math(EXPR init_limit "300 * ${WINE_TIME_SCALE}")
     set_tests_properties(wine_prefix_init PROPERTIES FIXTURES_SETUP wine_prefix TIMEOUT ${init_limit}
                          ENVIRONMENT "${WINE_TEST_ENV}")

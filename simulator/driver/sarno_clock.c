@@ -40,13 +40,17 @@ static VOID NTAPI timer_main(PVOID context) {
     sarno_serve(d, now);
     sarno_unlock(d);
   }
+  sarno_leave(d); /* entered for it by sarno_start_timer */
   PsTerminateSystemThread(STATUS_SUCCESS);
 }
 
 NTSTATUS sarno_start_timer(struct sarno_driver* d) {
-  NTSTATUS st = PsCreateSystemThread(&d->timer_thread, THREAD_ALL_ACCESS, NULL, NULL, NULL,
-                                     timer_main, d);
+  NTSTATUS st;
+  /* Counted as inside from now: an unload may come before the thread has run at all. */
+  sarno_enter(d);
+  st = PsCreateSystemThread(&d->timer_thread, THREAD_ALL_ACCESS, NULL, NULL, NULL, timer_main, d);
   if (!NT_SUCCESS(st)) {
+    sarno_leave(d);
     d->timer_thread = NULL;
     return st;
   }

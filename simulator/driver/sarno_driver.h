@@ -70,6 +70,7 @@ struct sarno_driver {
   HANDLE timer_thread;
   PKTHREAD timer;
   volatile LONG stopping;
+  volatile LONG inside;        /* threads in the driver's code: see sarno_rundown.c */
 
   struct sarno_serial port[SIM_PORT_COUNT];
 
@@ -89,6 +90,13 @@ void sarno_stop_timer(struct sarno_driver* d);
 void sarno_lock_init(struct sarno_driver* d);
 void sarno_lock(struct sarno_driver* d);
 void sarno_unlock(struct sarno_driver* d);
+
+/* sarno_rundown.c: every dispatch, cancel routine and the timer thread run between enter
+ * and leave; enter answers 0 once the driver is stopping (a dispatch then refuses). */
+int sarno_enter(struct sarno_driver* d);
+void sarno_leave(struct sarno_driver* d);
+/* Waits (bounded) until no thread is inside; the unload's last step before it returns. */
+void sarno_wait_until_outside(struct sarno_driver* d);
 
 /* sarno_env.c: the model's environment, and the registry and file helpers behind it. */
 void sarno_env_setup(struct sim_env* env, struct sarno_driver* d);

@@ -81,9 +81,7 @@ static void delete_devices(struct sarno_driver* d) {
   }
 }
 
-static NTSTATUS NTAPI dispatch(PDEVICE_OBJECT dev, PIRP irp) {
-  struct sarno_driver* d = &g_sarno;
-  struct sarno_device* ext = dev->DeviceExtension;
+static NTSTATUS serve(struct sarno_driver* d, struct sarno_device* ext, PIRP irp) {
   PIO_STACK_LOCATION s = IoGetCurrentIrpStackLocation(irp);
   if (ext->kind == SARNO_SERIAL) return sarno_serial_dispatch(d, ext->number, irp);
   switch (s->MajorFunction) {
@@ -102,6 +100,19 @@ static NTSTATUS NTAPI dispatch(PDEVICE_OBJECT dev, PIRP irp) {
   }
 }
 
+static NTSTATUS NTAPI dispatch(PDEVICE_OBJECT dev, PIRP irp) {
+  struct sarno_driver* d = &g_sarno;
+  NTSTATUS st;
+  if (sarno_enter(d))
+    st = serve(d, dev->DeviceExtension, irp);
+  else
+    st = sarno_complete(irp, STATUS_DELETE_PENDING, 0);
+  sarno_leave(d);
+  return st;
+}
+
+/* Stops the timer, ends every waiting request, removes the devices so that no new request
+ * comes, and returns only when no thread is left in the driver's code. */
 static VOID NTAPI unload(PDRIVER_OBJECT driver) {
   struct sarno_driver* d = &g_sarno;
   (void)driver;
@@ -111,6 +122,7 @@ static VOID NTAPI unload(PDRIVER_OBJECT driver) {
   sarno_publish_no_state(d);
   if (d->parameters) ZwClose(d->parameters);
   d->parameters = NULL;
+  sarno_wait_until_outside(d);
 }
 
 static void fail_start(struct sarno_driver* d, const char* why, NTSTATUS st) {
@@ -131,6 +143,7 @@ static void fail_start(struct sarno_driver* d, const char* why, NTSTATUS st) {
   delete_devices(d);
   if (d->parameters) ZwClose(d->parameters);
   d->parameters = NULL;
+  sarno_wait_until_outside(d);
 }
 
 NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path) {

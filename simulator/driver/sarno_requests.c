@@ -88,15 +88,18 @@ static VOID NTAPI cancel_read(PDEVICE_OBJECT dev, PIRP irp) {
   struct sarno_driver* d = &g_sarno;
   int device = device_of(dev), found;
   KIRQL irql;
+  sarno_enter(d);
   IoReleaseCancelSpinLock(irp->CancelIrql);
   KeAcquireSpinLock(&d->irp_lock, &irql);
   found = unqueue_read(d, device, irp);
   KeReleaseSpinLock(&d->irp_lock, irql);
-  if (!found) return;
-  /* the model hears of it at the next serve, which runs at PASSIVE_LEVEL */
-  InterlockedIncrement(&d->reads_withdrawn[device]);
-  InterlockedIncrement((LONG*)&d->reads_cancelled);
-  sarno_complete(irp, STATUS_CANCELLED, 0);
+  if (found) {
+    /* the model hears of it at the next serve, which runs at PASSIVE_LEVEL */
+    InterlockedIncrement(&d->reads_withdrawn[device]);
+    InterlockedIncrement((LONG*)&d->reads_cancelled);
+    sarno_complete(irp, STATUS_CANCELLED, 0);
+  }
+  sarno_leave(d);
 }
 
 /* Takes the oldest waiting read that is not being cancelled off the queue. */
@@ -229,6 +232,7 @@ static VOID NTAPI cancel_busy(PDEVICE_OBJECT dev, PIRP irp) {
   KIRQL irql;
   int i, found = 0;
   (void)dev;
+  sarno_enter(d);
   IoReleaseCancelSpinLock(irp->CancelIrql);
   KeAcquireSpinLock(&d->irp_lock, &irql);
   for (i = 0; i < SARNO_BUSY_SLOTS; ++i) {
@@ -238,9 +242,11 @@ static VOID NTAPI cancel_busy(PDEVICE_OBJECT dev, PIRP irp) {
     }
   }
   KeReleaseSpinLock(&d->irp_lock, irql);
-  if (!found) return;
-  InterlockedIncrement(&d->busy_withdrawn);
-  sarno_complete(irp, STATUS_CANCELLED, 0);
+  if (found) {
+    InterlockedIncrement(&d->busy_withdrawn);
+    sarno_complete(irp, STATUS_CANCELLED, 0);
+  }
+  sarno_leave(d);
 }
 
 /* Holds irp until due; 0 when no slot is free (then it is answered at once). */
