@@ -1,11 +1,14 @@
 ; Installer of the printer-link software: the setup program, the library, the help text and the
 ; command-line client, into Program Files, with a Start-menu entry and an uninstaller.
+; Optional, off unless chosen (or /WATCHLINKS on a silent install): start
+; "btctl watch --reconnect" at log-on, which connects bound printers again when their links drop.
 ; Built by makensis with -DSTAGE=<folder holding the files> -DOUTFILE=<installer path>.
 
 Unicode true
 !include "MUI2.nsh"
 !include "FileFunc.nsh"
 !include "LogicLib.nsh"
+!include "Sections.nsh"
 
 Name "Quorvex"
 OutFile "${OUTFILE}"
@@ -14,6 +17,7 @@ InstallDirRegKey HKLM "Software\Quorvex" "InstallDir"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 
+!insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -21,8 +25,12 @@ SetCompressor /SOLID lzma
 !insertmacro MUI_LANGUAGE "English"
 
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvex"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+!define WATCH_VALUE "Quorvex link watch"
 
-Section "Install"
+Section "Setup program, library and btctl" SecMain
+  SectionIn RO
+  DeleteRegValue HKLM "${RUN_KEY}" "${WATCH_VALUE}"   ; back only when chosen again below
   SetOutPath "$INSTDIR"
   File "${STAGE}\Quorvex.exe"
   File "${STAGE}\Mendalix.dll"
@@ -47,6 +55,19 @@ Section "Install"
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
 SectionEnd
 
+Section /o "Reconnect dropped printer links at log-on (btctl watch --reconnect)" SecWatch
+  WriteRegStr HKLM "${RUN_KEY}" "${WATCH_VALUE}" '"$INSTDIR\btctl.exe" watch --reconnect'
+SectionEnd
+
+Function .onInit
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/WATCHLINKS" $1
+  ${IfNot} ${Errors}
+    !insertmacro SelectSection ${SecWatch}
+  ${EndIf}
+FunctionEnd
+
 ; The settings file the user made (Quorvex.ini) stays unless /REMOVESETTINGS is given.
 Section "Uninstall"
   Delete "$INSTDIR\Quorvex.exe"
@@ -67,6 +88,7 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\Quorvex\Quorvex help.lnk"
   RMDir "$SMPROGRAMS\Quorvex"
   RMDir "$INSTDIR"
+  DeleteRegValue HKLM "${RUN_KEY}" "${WATCH_VALUE}"
   DeleteRegKey HKLM "${UNINST_KEY}"
   DeleteRegKey HKLM "Software\Quorvex"
 SectionEnd
