@@ -43,8 +43,7 @@ TEST(BtctlWatch, APrinterLeavingAndReturningIsReconnectedWithAGrowingBackOff) {
       << Block(2, "0010A4C0BEEF", "NONE", "0080372A0003") << Block(3, "NONE", "NONE", "NONE")
       << Block(4, "NONE", "NONE", "NONE") << "\r\nBT_Connect: AUTO\r\n";
   char self[MAX_PATH] = {0};
-  GetModuleFileNameA(nullptr, self, sizeof self);
-  std::string btctl = self;
+  std::string btctl(self, GetModuleFileNameA(nullptr, self, sizeof self));
   btctl = btctl.substr(0, btctl.rfind('\\') + 1) + "btctl.exe";
   uint32_t from = Diagnostics().timing_count;
 
@@ -88,4 +87,8 @@ TEST(BtctlWatch, APrinterLeavingAndReturningIsReconnectedWithAGrowingBackOff) {
   uint32_t state = 255;
   EXPECT_TRUE(ReadDword("COM1ConnectState", &state));
   EXPECT_EQ(0u, state);
+
+  // status agrees: every bound port is connected.
+  EXPECT_EQ(0, RunProgram("\"" + btctl + "\" status --json", 20000, &out)) << out;
+  printf("%s", out.c_str());
 }
