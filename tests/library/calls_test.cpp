@@ -134,7 +134,6 @@ TEST_F(Calls, VariantArgumentsAreNarrowedByTheirLowBytes) {
   EXPECT_EQ(reqs[0].device, 0);   // COM2
   EXPECT_EQ(reqs[0].input, "AA:BB");
   EXPECT_EQ(st->settings.BT_SelPort, 1);
-
   // Only the whole type word 8 makes a VARIANT: a narrow text may begin with the byte 8.
   char narrow[16] = "\bOM1";
   EXPECT_EQ(CallQuery(*st, narrow, "NONE"), 0);

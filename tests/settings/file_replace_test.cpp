@@ -26,14 +26,13 @@ class SafeSave : public ::testing::Test {
     WriteBytes(path_, old_);
     ASSERT_TRUE(LoadSetting(s_, DataFile("golden/defaults.ini").c_str()));
   }
-  // What the folder holds besides the settings file. Wine's own ReplaceFile leaves an
-  // "rf" file of its making when it cannot move a held file aside; that one is not ours.
+  // What the folder holds besides the settings file (Wine's ReplaceFile leaves an "rf"
+  // file of its own when it cannot move a held file aside).
   std::vector<std::string> Beside() {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir_.File(""))) {
-      std::string name = e.path().filename().string();
-      if (name != "Quorvex.ini" && name.rfind("rf", 0) != 0) names.push_back(name);
-    }
+    for (const auto& e : std::filesystem::directory_iterator(dir_.File("")))
+      if (e.path().filename() != "Quorvex.ini" && e.path().filename().string().rfind("rf", 0))
+        names.push_back(e.path().filename().string());
     return names;
   }
   ScratchDir dir_;
@@ -47,8 +46,7 @@ TEST_F(SafeSave, AReplacedFileHoldsTheNewBytesAndNoTemporaryIsLeft) {
   EXPECT_EQ(ReadBytes(path_), ReadBytes(DataFile("golden/defaults.ini")));
   EXPECT_TRUE(Beside().empty());
 
-  // Someone else's "Quorvex.ini.tmp" is neither used nor removed; the file keeps its
-  // permissions.
+  // Someone else's "Quorvex.ini.tmp" is neither used nor removed; the file keeps its mode.
   WriteBytes(path_ + ".tmp", "someone else's");
 #ifndef _WIN32
   chmod(path_.c_str(), 0640);
@@ -59,8 +57,7 @@ TEST_F(SafeSave, AReplacedFileHoldsTheNewBytesAndNoTemporaryIsLeft) {
   EXPECT_EQ(Beside(), std::vector<std::string>{"Quorvex.ini.tmp"});
 #ifndef _WIN32
   struct stat st;
-  ASSERT_EQ(stat(path_.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_TRUE(stat(path_.c_str(), &st) == 0 && (st.st_mode & 07777) == 0640);
 #endif
 }
 
@@ -83,18 +80,15 @@ TEST_F(SafeSave, ADiskThatFillsHalfWayKeepsTheOldFile) {
   EXPECT_TRUE(Beside().empty());
 }
 
-// A writable file in a folder that takes no new files (here read-only to the user who
-// saves; root, who may create anything, saves as nobody): no temporary file can be made,
-// so the bytes go in place. In the library, the "NONE" reset of a port then survives the
-// reread.
+// A writable file in a folder that takes no new files (read-only to the saver; root saves
+// as nobody): no temporary file can be made, so the bytes go in place.
 TEST_F(SafeSave, AFolderThatTakesNoNewFilesHasTheFileWrittenInPlace) {
   const std::string folder = dir_.File("");
   ASSERT_EQ(chmod(path_.c_str(), 0666) | chmod(folder.c_str(), 0555), 0);
   const bool root = geteuid() == 0;
   ASSERT_TRUE(!root || seteuid(65534) == 0);
   bool saved_ok = OnSaveSetting(s_, path_.c_str());
-  ASSERT_TRUE(!root || seteuid(0) == 0);
-  chmod(folder.c_str(), 0755);
+  ASSERT_TRUE((!root || seteuid(0) == 0) && chmod(folder.c_str(), 0755) == 0);
   EXPECT_TRUE(saved_ok);
   EXPECT_EQ(ReadBytes(path_), ReadBytes(DataFile("golden/defaults.ini")));
 }

@@ -83,7 +83,8 @@ TEST(OnSaveSetting, TheProgramWritesItsListSelectionIntoTheSelectedPortOnly) {
   dialog.auto_selected = false;
   ASSERT_TRUE(OnSaveSetting(s, dir.File("Quorvex.ini").c_str(), &dialog));
   EXPECT_STREQ(s.Port[3].Selprt, "NONE");
-  EXPECT_NE(ReadBytes(dir.File("Quorvex.ini")).find("\r\nBT_Connect: MANUAL\r\n"), std::string::npos);
+  EXPECT_NE(ReadBytes(dir.File("Quorvex.ini")).find("\r\nBT_Connect: MANUAL\r\n"),
+            std::string::npos);
 }
 
 TEST(OnSaveSetting, TheProgramIsToldWhenTheFileCannotBeWritten) {

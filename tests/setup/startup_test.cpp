@@ -255,7 +255,6 @@ TEST(StartUp, TheProgramsFolderTakesTheCurrentDirectorysPlaceBeforeTheLibraryIsL
                                        "GetProcAddress(BT_OnConnect)", "GetProcAddress(BT_OnQuery)",
                                        "GetProcAddress(BT_OnReset)"};
   EXPECT_EQ(r.modules.calls, expected);
-
   // At a drive's root the folder is C:\ and not C:, which names the current directory.
   DialogRig root;
   root.ProgramAt("C:\\Quorvex.exe");

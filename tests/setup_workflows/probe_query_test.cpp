@@ -96,9 +96,7 @@ TEST(QueryPrinter, TheProbeSetsTheLineAndTimeOutsKeepsTheRestAndClosesBeforeTheC
   EXPECT_EQ(t.WriteTotalTimeoutMultiplier, 0u);
   EXPECT_EQ(t.WriteTotalTimeoutConstant, 1000u);
   EXPECT_FALSE(rig.comm.IsOpen(1));
-
-  // Time-outs that cannot be read are written all the same: every field is set.
-  rig.comm.timeoutsUnreadable = true;
+  rig.comm.timeoutsUnreadable = true;  // written all the same: every field is set
   rig.Click(IDC_QUERY);
   EXPECT_EQ(rig.comm.CountOf(Op::kSetTimeouts), 2);
 }
@@ -194,8 +192,7 @@ TEST(QueryPrinter, APortLeftOpenByOpenComIsNotOpenedAgainAndIsClosedBeforeTheCal
   EXPECT_EQ(rig.comm.CountOf(Op::kClose), 1);
 }
 
-// No call is made; the query goes on from the file as the driver last left it, and EXIT
-// saves after it although nothing was chosen.
+// No call is made; the query goes on from the file, and EXIT saves after it alone.
 TEST(QueryPrinter, WithoutTheLibraryTheUserIsToldAndTheQueryGoesOnFromTheFile) {
   Ini ini = TwoDongles();
   Rig rig(&ini, /*withLibrary=*/false);

@@ -60,10 +60,9 @@ class ParkedThreads : public platform::ThreadApi {
   void Release(platform::ThreadHandle) override {}
 };
 
-// The headless controls, keeping every status line and message box in one log, in the
-// order the user meets them: a status line as its text, a box as "box: " and its text.
-class SeenDialog : public platform::HeadlessDialog {
- public:
+// The headless controls, logging status lines and boxes in the order the user meets them:
+// a line as its text, a box as "box: " and its text.
+struct SeenDialog : platform::HeadlessDialog {
   using HeadlessDialog::HeadlessDialog;
   std::vector<std::string> seen;
   int LbInsertString(int id, int index, const char* text) override {
