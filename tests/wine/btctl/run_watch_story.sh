@@ -10,7 +10,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 # The printer leaves once btctl has connected it, and stays away for three or four tries.
 export WATCH_LEAVE_S=$((15 * scale))
 export WATCH_BACK_S=$((WATCH_LEAVE_S + 12))
-export WATCH_FOR_S=$((WATCH_LEAVE_S + 30 * scale))
+export WATCH_FOR_S=$((WATCH_BACK_S + 10 * scale))
 export WINE_RUN_TIMEOUT=150   # scripts/wine-run grows it by the same factor
 scenario="$work-scenario.txt"
 mkdir -p "$(dirname "$scenario")" || exit 1
