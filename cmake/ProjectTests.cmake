@@ -27,23 +27,47 @@ if(WIN32)
     set(WINE_TIME_SCALE 1)
   endif()
   message(STATUS "Wine waits scaled by ${WINE_TIME_SCALE}")
-  set(WINE_TEST_ENV
-      "WINEPREFIX=${WINE_PREFIX_DIR}"
-      "WINEDEBUG=-all"
-      "WINEDLLOVERRIDES=mscoree,mshtml="
-      "WINEARCH=win32"
-      "WINE_TIME_SCALE=${WINE_TIME_SCALE}")
-  if(NOT TEST wine_prefix_init)
-    add_test(NAME wine_prefix_init
-             COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix init ${WINE_PREFIX_DIR}
-                     $<TARGET_FILE:crash_log>)
+  # wine_prefix_fixture(KIND ARCH VERSION): a prefix of this build, build/win32/wineprefix
+  # (KIND main) or build/win32/wineprefix-KIND, made and booted by a set-up test before its
+  # first test and its server stopped after its last. VERSION: the Windows version the
+  # prefix reports, or "default". WINE_TEST_ENV_<KIND> is its tests' environment.
+  function(wine_prefix_fixture kind arch version)
+    if(kind STREQUAL main)
+      set(dir ${WINE_PREFIX_DIR})
+      set(fixture wine_prefix)
+      set(tests wine_prefix_init wine_prefix_stop)
+    else()
+      set(dir ${CMAKE_BINARY_DIR}/wineprefix-${kind})
+      set(fixture wine_prefix_${kind})
+      set(tests wine_prefix_${kind}_init wine_prefix_${kind}_stop)
+    endif()
+    set(env "WINEPREFIX=${dir}" "WINEDEBUG=-all" "WINEDLLOVERRIDES=mscoree,mshtml="
+            "WINEARCH=${arch}" "WINE_TIME_SCALE=${WINE_TIME_SCALE}")
+    if(NOT version STREQUAL default)
+      list(APPEND env "WINE_PREFIX_VERSION=${version}")
+    endif()
+    set(WINE_TEST_ENV_${kind} "${env}" PARENT_SCOPE)
+    list(GET tests 0 init)
+    list(GET tests 1 stop)
+    add_test(NAME ${init} COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix init ${dir}
+                                  $<TARGET_FILE:crash_log>)
     math(EXPR init_limit "300 * ${WINE_TIME_SCALE}")
-    set_tests_properties(wine_prefix_init PROPERTIES FIXTURES_SETUP wine_prefix TIMEOUT ${init_limit}
-                         ENVIRONMENT "${WINE_TEST_ENV}")
-    add_test(NAME wine_prefix_stop
-             COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix stop ${WINE_PREFIX_DIR})
-    set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine_prefix TIMEOUT 60
-                         ENVIRONMENT "${WINE_TEST_ENV}")
+    set_tests_properties(${init} PROPERTIES FIXTURES_SETUP ${fixture} TIMEOUT ${init_limit}
+                         RUN_SERIAL TRUE ENVIRONMENT "${env}")
+    add_test(NAME ${stop} COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix stop ${dir})
+    set_tests_properties(${stop} PROPERTIES FIXTURES_CLEANUP ${fixture} TIMEOUT 60
+                         RUN_SERIAL TRUE ENVIRONMENT "${env}")
+  endfunction()
+
+  if(NOT TEST wine_prefix_init)
+    wine_prefix_fixture(main win32 default)
+    set(WINE_TEST_ENV "${WINE_TEST_ENV_main}")
+    # A 64-bit Windows (the 32-bit deliverables beside the 64-bit driver) and one that
+    # reports Windows XP.
+    if(EXISTS /usr/lib/wine/wine64)
+      wine_prefix_fixture(win64 win64 default)
+    endif()
+    wine_prefix_fixture(winxp win32 winxp)
   endif()
 else()
   find_package(GTest REQUIRED)
@@ -72,16 +96,30 @@ function(project_test name)
   endif()
 endfunction()
 
-# wine_test_properties(TEST [ENV...]) - marks a test as one that runs under the build's prefix;
-# its time limit, set before, grows with WINE_TIME_SCALE.
+# wine_test_properties(TEST [PREFIX KIND] [ENV...]) - marks a test as one that runs under the
+# build's prefix (or the prefix KIND of wine_prefix_fixture); its time limit, set before,
+# grows with WINE_TIME_SCALE.
 function(wine_test_properties name)
   if(WIN32)
+    set(fixture wine_prefix)
+    set(env "${WINE_TEST_ENV}")
+    set(extra ${ARGN})
+    list(LENGTH extra n)
+    if(n GREATER 1)
+      list(GET extra 0 first)
+      if(first STREQUAL PREFIX)
+        list(GET extra 1 kind)
+        list(REMOVE_AT extra 0 1)
+        set(fixture wine_prefix_${kind})
+        set(env "${WINE_TEST_ENV_${kind}}")
+      endif()
+    endif()
     get_test_property(${name} TIMEOUT limit)
     if(NOT limit)
       set(limit 300)
     endif()
     math(EXPR limit "${limit} * ${WINE_TIME_SCALE}")
-    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_prefix RUN_SERIAL TRUE
-                         TIMEOUT ${limit} ENVIRONMENT "${WINE_TEST_ENV};${ARGN}")
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED ${fixture} RUN_SERIAL TRUE
+                         TIMEOUT ${limit} ENVIRONMENT "${env};${extra}")
   endif()
 endfunction()

@@ -52,21 +52,15 @@ NTSTATUS sarno_start_timer(struct sarno_driver* d) {
   if (!NT_SUCCESS(st)) {
     sarno_leave(d);
     d->timer_thread = NULL;
-    return st;
   }
-  st = ObReferenceObjectByHandle(d->timer_thread, SYNCHRONIZE, *PsThreadType, KernelMode,
-                                 (PVOID*)&d->timer, NULL);
-  if (!NT_SUCCESS(st)) d->timer = NULL;
-  return STATUS_SUCCESS;
+  return st;
 }
 
+/* Tells the thread to end; the unload then waits until it has left the driver's code
+ * (sarno_wait_until_outside). A wait on the thread object did not hold under Wine: the
+ * 32-bit thread was seen ticking after it, and referencing the object faults on 64-bit. */
 void sarno_stop_timer(struct sarno_driver* d) {
   InterlockedExchange((LONG*)&d->stopping, 1);
-  if (d->timer) {
-    KeWaitForSingleObject(d->timer, Executive, KernelMode, FALSE, NULL);
-    ObDereferenceObject(d->timer);
-    d->timer = NULL;
-  }
   if (d->timer_thread) {
     ZwClose(d->timer_thread);
     d->timer_thread = NULL;

@@ -68,7 +68,6 @@ struct sarno_driver {
 
   /* Timer thread: ticks the model and finishes busy requests. */
   HANDLE timer_thread;
-  PKTHREAD timer;
   volatile LONG stopping;
   volatile LONG inside;        /* threads in the driver's code: see sarno_rundown.c */
 

@@ -2,8 +2,7 @@
  * left: the image is freed right after it returns, and a thread still in it would run in
  * freed memory. Windows holds an unload back while requests are in flight; Wine's device
  * host does not, and dispatches and cancels on other threads than the one that unloads.
- * Nor does a wait on the timer thread's object hold there: the thread was seen waking from
- * its tick in the freed image. */
+ * The timer thread is counted too: it was seen waking from its tick in the freed image. */
 #include "simulator/driver/sarno_driver.h"
 
 int sarno_enter(struct sarno_driver* d) {

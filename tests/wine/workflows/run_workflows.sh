@@ -9,7 +9,7 @@
 set -u
 src="$1" out="$2" exe="$3" dll="$4" sys="$5" driver="$6" scenario="$7"
 : "${WINEPREFIX:?WINEPREFIX must name the prefix of the build}"
-export WINEARCH=win32 WINEDEBUG="${WINEDEBUG:--all}"
+export WINEARCH="${WINEARCH:-win32}" WINEDEBUG="${WINEDEBUG:--all}"
 . "$src/scripts/wine-env"
 
 if [ -z "${IN_XVFB:-}" ]; then
