@@ -11,6 +11,10 @@ if(WIN32)
     set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    # The win32 thread model has no std::mutex: GoogleTest's Notification comes from a header.
+    target_compile_definitions(gtest PUBLIC GTEST_HAS_NOTIFICATION_=1)
+    target_compile_options(gtest PUBLIC
+      "$<$<COMPILE_LANGUAGE:CXX>:SHELL:-include ${CMAKE_CURRENT_LIST_DIR}/gtest_notification.h>")
   endif()
   set(PROJECT_GTEST_LIBS gtest gmock)
   set(PROJECT_GTEST_MAIN gtest_main)

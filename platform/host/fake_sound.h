@@ -3,9 +3,9 @@
 // never allocates.
 #pragma once
 #include <cstdint>
-#include <mutex>
 
 #include "platform/sound.h"
+#include "platform/test_threads.h"
 
 namespace platform {
 
@@ -26,7 +26,7 @@ class FakeSound : public SoundApi {
   void Clear();
 
  private:
-  mutable std::mutex mu_;
+  mutable test::Mutex mu_;
   Played plays_[kMaxPlays] = {};
   int count_ = 0;  // plays asked for; those past kMaxPlays are counted, not kept
 };

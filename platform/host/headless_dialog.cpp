@@ -145,12 +145,12 @@ void HeadlessDialog::MessageBox(const char* text) {
 }
 
 void HeadlessDialog::PostCommand(int id) {
-  std::lock_guard<std::mutex> guard(postLock_);
+  std::lock_guard<test::Mutex> guard(postLock_);
   posted_.push_back(id);
 }
 
 std::vector<int> HeadlessDialog::TakePosted() {
-  std::lock_guard<std::mutex> guard(postLock_);
+  std::lock_guard<test::Mutex> guard(postLock_);
   std::vector<int> out(posted_.begin(), posted_.end());
   posted_.clear();
   return out;

@@ -10,11 +10,11 @@
 #include <deque>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/dialog_controls.h"
+#include "platform/test_threads.h"
 
 namespace platform {
 
@@ -96,7 +96,7 @@ class HeadlessDialog : public DialogControls {
 
  private:
   std::map<int, Control> controls_;
-  std::mutex postLock_;
+  test::Mutex postLock_;
   std::deque<int> posted_;
 };
 

@@ -24,7 +24,7 @@ std::string MemoryRegistry::PathOf(RegKey root, const char* subKey) {
 }
 
 long MemoryRegistry::Open(RegKey root, const char* subKey, RegKey* out, bool create) {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<test::Mutex> guard(lock_);
   if (root != HKeyLocalMachine() && !handles_.count(root)) return 6;  // ERROR_INVALID_HANDLE
   if (create && denyCreate_) return kErrorAccessDenied;
   std::string path = PathOf(root, subKey);
@@ -52,7 +52,7 @@ long MemoryRegistry::CreateKey(RegKey root, const char* subKey, RegKey* out) {
 
 long MemoryRegistry::QueryValue(RegKey key, const char* name, uint32_t* type, void* data,
                                 uint32_t* cb) {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<test::Mutex> guard(lock_);
   auto h = handles_.find(key);
   if (h == handles_.end()) return 6;
   Key& k = keys_[h->second];
@@ -85,7 +85,7 @@ long MemoryRegistry::QueryValue(RegKey key, const char* name, uint32_t* type, vo
 
 long MemoryRegistry::SetValue(RegKey key, const char* name, uint32_t type, const void* data,
                               uint32_t cb) {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<test::Mutex> guard(lock_);
   auto h = handles_.find(key);
   if (h == handles_.end()) return 6;
   Value v{type, {}};
@@ -98,18 +98,18 @@ long MemoryRegistry::SetValue(RegKey key, const char* name, uint32_t type, const
 }
 
 long MemoryRegistry::CloseKey(RegKey key) {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<test::Mutex> guard(lock_);
   return handles_.erase(key) ? kErrorSuccess : 6;
 }
 
 void MemoryRegistry::DenyCreate(bool deny) {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<test::Mutex> guard(lock_);
   denyCreate_ = deny;
 }
 
 void MemoryRegistry::Put(const std::string& key, const std::string& name, uint32_t type,
                          const void* data, uint32_t cb) {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<test::Mutex> guard(lock_);
   std::string path = Lower(key);
   for (size_t at = path.find('\\'); at != std::string::npos; at = path.find('\\', at + 1))
     keys_[path.substr(0, at)];
@@ -129,13 +129,13 @@ void MemoryRegistry::PutString(const std::string& key, const std::string& name,
 }
 
 void MemoryRegistry::Remove(const std::string& key, const std::string& name) {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<test::Mutex> guard(lock_);
   auto it = keys_.find(Lower(key));
   if (it != keys_.end()) it->second.values.erase(Lower(name));
 }
 
 void MemoryRegistry::RemoveKey(const std::string& key) {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<test::Mutex> guard(lock_);
   std::string path = Lower(key);
   for (auto it = keys_.begin(); it != keys_.end();) {
     if (it->first == path || it->first.compare(0, path.size() + 1, path + "\\") == 0)
@@ -146,13 +146,13 @@ void MemoryRegistry::RemoveKey(const std::string& key) {
 }
 
 bool MemoryRegistry::HasKey(const std::string& key) {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<test::Mutex> guard(lock_);
   return keys_.count(Lower(key)) != 0;
 }
 
 bool MemoryRegistry::Get(const std::string& key, const std::string& name, uint32_t* type,
                          std::vector<unsigned char>* bytes) {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<test::Mutex> guard(lock_);
   auto k = keys_.find(Lower(key));
   if (k == keys_.end()) return false;
   auto v = k->second.values.find(Lower(name));
@@ -163,7 +163,7 @@ bool MemoryRegistry::Get(const std::string& key, const std::string& name, uint32
 }
 
 int MemoryRegistry::OpenHandles() {
-  std::lock_guard<std::mutex> guard(lock_);
+  std::lock_guard<test::Mutex> guard(lock_);
   return static_cast<int>(handles_.size());
 }
 

@@ -6,12 +6,12 @@
 #pragma once
 #include <cstdint>
 #include <map>
-#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/registry.h"
+#include "platform/test_threads.h"
 
 namespace platform {
 
@@ -53,7 +53,7 @@ class MemoryRegistry : public RegistryApi {
   std::string PathOf(RegKey root, const char* subKey);
   long Open(RegKey root, const char* subKey, RegKey* out, bool create);
 
-  std::mutex lock_;
+  test::Mutex lock_;
   std::map<std::string, Key> keys_;       // by lower-case full path
   std::map<RegKey, std::string> handles_; // open handle -> key path
   uintptr_t nextHandle_ = 0x1000;

@@ -8,7 +8,7 @@ VirtualClock::VirtualClock(Mode mode, uint64_t startMs, uint32_t safetyLimitMs)
     : mode_(mode), now_(startMs), safetyLimitMs_(safetyLimitMs) {}
 
 void VirtualClock::Sleep(uint32_t ms) {
-  std::unique_lock<std::mutex> lk(m_);
+  std::unique_lock<test::Mutex> lk(m_);
   sleptMs_ += ms;
   ++sleepCalls_;
   const uint64_t deadline = now_ + ms;
@@ -44,18 +44,18 @@ void VirtualClock::Sleep(uint32_t ms) {
 }
 
 uint64_t VirtualClock::NowMs() {
-  std::lock_guard<std::mutex> lk(m_);
+  std::lock_guard<test::Mutex> lk(m_);
   return now_;
 }
 
 void VirtualClock::Advance(uint32_t ms) {
-  std::lock_guard<std::mutex> lk(m_);
+  std::lock_guard<test::Mutex> lk(m_);
   now_ += ms;
   cv_.notify_all();
 }
 
 bool VirtualClock::AdvanceToNextDeadline() {
-  std::lock_guard<std::mutex> lk(m_);
+  std::lock_guard<test::Mutex> lk(m_);
   if (tracked_ == 0) return false;
   uint64_t next = deadlines_[0];
   for (int i = 1; i < tracked_; ++i)
@@ -66,7 +66,7 @@ bool VirtualClock::AdvanceToNextDeadline() {
 }
 
 void VirtualClock::SetMode(Mode mode) {
-  std::lock_guard<std::mutex> lk(m_);
+  std::lock_guard<test::Mutex> lk(m_);
   mode_ = mode;
   if (mode == Mode::Auto) {
     for (int i = 0; i < tracked_; ++i)
@@ -76,33 +76,33 @@ void VirtualClock::SetMode(Mode mode) {
 }
 
 VirtualClock::Mode VirtualClock::GetMode() {
-  std::lock_guard<std::mutex> lk(m_);
+  std::lock_guard<test::Mutex> lk(m_);
   return mode_;
 }
 
 int VirtualClock::Sleepers() {
-  std::lock_guard<std::mutex> lk(m_);
+  std::lock_guard<test::Mutex> lk(m_);
   return sleepers_;
 }
 
 bool VirtualClock::WaitForSleepers(int n, uint32_t realMs) {
-  std::unique_lock<std::mutex> lk(m_);
+  std::unique_lock<test::Mutex> lk(m_);
   if (realMs > safetyLimitMs_) realMs = safetyLimitMs_;
   return cv_.wait_for(lk, std::chrono::milliseconds(realMs), [&] { return sleepers_ >= n; });
 }
 
 int VirtualClock::SafetyExpiries() {
-  std::lock_guard<std::mutex> lk(m_);
+  std::lock_guard<test::Mutex> lk(m_);
   return safetyExpiries_;
 }
 
 uint64_t VirtualClock::SleptMs() {
-  std::lock_guard<std::mutex> lk(m_);
+  std::lock_guard<test::Mutex> lk(m_);
   return sleptMs_;
 }
 
 uint64_t VirtualClock::SleepCalls() {
-  std::lock_guard<std::mutex> lk(m_);
+  std::lock_guard<test::Mutex> lk(m_);
   return sleepCalls_;
 }
 

@@ -10,11 +10,10 @@
 // clock to its own deadline (keeping the Clock contract) and counts one SafetyExpiries().
 // All members are safe to call from any thread.
 #pragma once
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 
 #include "platform/clock.h"
+#include "platform/test_threads.h"
 
 namespace platform {
 
@@ -49,8 +48,8 @@ class VirtualClock : public Clock {
   uint64_t SleepCalls();
 
  private:
-  std::mutex m_;
-  std::condition_variable cv_;
+  test::Mutex m_;
+  test::CondVar cv_;
   Mode mode_;
   uint64_t now_;
   uint32_t safetyLimitMs_;

@@ -7,6 +7,7 @@
 
 #include "library_harness.h"
 #include "platform/driver_requests.h"
+#include "platform/test_threads.h"
 
 using ::testing::HasSubstr;
 using ::testing::Not;
@@ -223,12 +224,12 @@ TEST_F(Calls, CallsFromTwoThreadsNeverOverlapAndTheSecondStartsAsTheFirstReturns
     }
   });
   uint64_t t0 = clock.NowMs();
-  std::thread a([&] {
+  platform::test::Thread a([&] {
     CallQuery(*st, "COM1", "first");
     firstReturned = std::chrono::steady_clock::now();
   });
   while (!firstInside) std::this_thread::yield();
-  std::thread b([&] { CallQuery(*st, "COM2", "second"); });
+  platform::test::Thread b([&] { CallQuery(*st, "COM2", "second"); });
   a.join();
   b.join();
 

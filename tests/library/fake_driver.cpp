@@ -15,19 +15,19 @@ int FakeDriver::DeviceOf(platform::DeviceHandle h) {
 }
 
 void FakeDriver::AddDevice(int device, uint32_t comIndex, bool comIndexOk) {
-  std::lock_guard<std::mutex> lk(m_);
+  std::lock_guard<platform::test::Mutex> lk(m_);
   dev_[device].present = true;
   dev_[device].comIndex = comIndex;
   dev_[device].comIndexOk = comIndexOk;
 }
 
 void FakeDriver::QueueWords(std::initializer_list<uint32_t> words) {
-  std::lock_guard<std::mutex> lk(m_);
+  std::lock_guard<platform::test::Mutex> lk(m_);
   for (uint32_t w : words) words_.push_back(w);
 }
 
 std::vector<DriverRequest> FakeDriver::Requests() {
-  std::lock_guard<std::mutex> lk(m_);
+  std::lock_guard<platform::test::Mutex> lk(m_);
   return requests_;
 }
 
@@ -39,47 +39,47 @@ std::vector<DriverRequest> FakeDriver::RequestsWithCode(uint32_t code) {
 }
 
 std::vector<std::string> FakeDriver::Opened() {
-  std::lock_guard<std::mutex> lk(m_);
+  std::lock_guard<platform::test::Mutex> lk(m_);
   return opened_;
 }
 
 std::vector<int> FakeDriver::Closed() {
-  std::lock_guard<std::mutex> lk(m_);
+  std::lock_guard<platform::test::Mutex> lk(m_);
   return closed_;
 }
 
 int FakeDriver::ReadsStarted() {
-  std::lock_guard<std::mutex> lk(m_);
+  std::lock_guard<platform::test::Mutex> lk(m_);
   return readsStarted_;
 }
 
 int FakeDriver::ReadsPendingNow() {
-  std::lock_guard<std::mutex> lk(m_);
+  std::lock_guard<platform::test::Mutex> lk(m_);
   int n = 0;
   for (auto& d : dev_) n += d.pendingReads;
   return n;
 }
 
 int FakeDriver::MaxConcurrentControls() {
-  std::lock_guard<std::mutex> lk(m_);
+  std::lock_guard<platform::test::Mutex> lk(m_);
   return maxInControl_;
 }
 
 bool FakeDriver::WaitForPendingRead(int device, int timeoutMs) {
-  std::unique_lock<std::mutex> lk(m_);
+  std::unique_lock<platform::test::Mutex> lk(m_);
   return cv_.wait_for(lk, std::chrono::milliseconds(timeoutMs),
                       [&] { return dev_[device].pendingReads > 0; });
 }
 
 void FakeDriver::CompleteRead(int device, const std::string& text) {
-  std::lock_guard<std::mutex> lk(m_);
+  std::lock_guard<platform::test::Mutex> lk(m_);
   dev_[device].completion = text;
   ++dev_[device].releases;
   cv_.notify_all();
 }
 
 platform::DeviceHandle FakeDriver::Open(const char* name) {
-  std::lock_guard<std::mutex> lk(m_);
+  std::lock_guard<platform::test::Mutex> lk(m_);
   opened_.push_back(name);
   const size_t prefix = strlen(SARNO_DEVICE_PREFIX);
   if (strncmp(name, SARNO_DEVICE_PREFIX, prefix) != 0 || strlen(name) != prefix + 1)
@@ -95,12 +95,12 @@ int FakeDriver::Control(platform::DeviceHandle h, uint32_t code, const void* in,
                     in ? std::string(static_cast<const char*>(in), inLen) : std::string(),
                     inLen, outLen, clock_.NowMs()};
   {
-    std::lock_guard<std::mutex> lk(m_);
+    std::lock_guard<platform::test::Mutex> lk(m_);
     requests_.push_back(req);
     if (++inControl_ > maxInControl_) maxInControl_ = inControl_;
   }
   if (during_) during_(req);
-  std::lock_guard<std::mutex> lk(m_);
+  std::lock_guard<platform::test::Mutex> lk(m_);
   --inControl_;
   if (returned) *returned = 0;
   if (req.device < 0 || !dev_[req.device].present) return 0;
@@ -141,7 +141,7 @@ int FakeDriver::Control(platform::DeviceHandle h, uint32_t code, const void* in,
 
 int FakeDriver::Read(platform::DeviceHandle h, void* buf, uint32_t len, uint32_t* got) {
   int n = DeviceOf(h);
-  std::unique_lock<std::mutex> lk(m_);
+  std::unique_lock<platform::test::Mutex> lk(m_);
   ++readsStarted_;
   cv_.notify_all();
   if (got) *got = 0;
@@ -164,12 +164,12 @@ int FakeDriver::Read(platform::DeviceHandle h, void* buf, uint32_t len, uint32_t
 void FakeDriver::Close(platform::DeviceHandle h) {
   int n = DeviceOf(h);
   if (duringClose_) duringClose_(n);
-  std::lock_guard<std::mutex> lk(m_);
+  std::lock_guard<platform::test::Mutex> lk(m_);
   closed_.push_back(n);
   if (n >= 0 && dev_[n].pendingReads > 0) ++closedUnderRead_;
 }
 
 int FakeDriver::ClosedUnderPendingRead() {
-  std::lock_guard<std::mutex> lk(m_);
+  std::lock_guard<platform::test::Mutex> lk(m_);
   return closedUnderRead_;
 }

@@ -5,16 +5,15 @@
 // monitor read pending until the test releases it or a stop-monitor request reaches that
 // device. Every request is recorded with the virtual time it arrived at.
 #pragma once
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/clock.h"
 #include "platform/device.h"
+#include "platform/test_threads.h"
 
 struct DriverRequest {
   int device;           // device number 0-3
@@ -75,8 +74,8 @@ class FakeDriver : public platform::DeviceApi {
     std::string completion;
   };
   platform::Clock& clock_;
-  std::mutex m_;
-  std::condition_variable cv_;
+  platform::test::Mutex m_;
+  platform::test::CondVar cv_;
   Device dev_[4];
   std::deque<uint32_t> words_;
   bool monitorOk_ = true;

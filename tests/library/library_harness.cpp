@@ -17,7 +17,7 @@ platform::ThreadHandle CountedThreads::Start(void (*fn)(void*), void* arg) {
   platform::ThreadHandle t = platform::SystemThreads().Start(fn, arg);
   if (t) {
     ++started;
-    std::lock_guard<std::mutex> lk(m_);
+    std::lock_guard<platform::test::Mutex> lk(m_);
     all_.push_back(t);
   }
   // The caller's handle is one we keep; its Release is a no-op so that we can join later.

@@ -39,7 +39,7 @@ class CountedThreads : public platform::ThreadApi {
   ~CountedThreads() override;   // joins every thread it started
 
  private:
-  std::mutex m_;
+  platform::test::Mutex m_;
   std::vector<platform::ThreadHandle> all_;
 };
 

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <thread>
 
+#include "platform/test_threads.h"
+
 using platform::VirtualClock;
 
 TEST(VirtualClock, AutoModeSleepsAddUpWithoutWaiting) {
@@ -23,7 +25,7 @@ TEST(VirtualClock, AutoModeSleepsAddUpWithoutWaiting) {
 TEST(VirtualClock, ManualModeHoldsASleeperUntilTheTestAdvancesToItsDeadline) {
   VirtualClock clock(VirtualClock::Mode::Manual);
   std::atomic<bool> woke{false};
-  std::thread sleeper([&] {
+  platform::test::Thread sleeper([&] {
     clock.Sleep(300);
     woke = true;
   });
@@ -43,8 +45,8 @@ TEST(VirtualClock, AdvanceToNextDeadlineWakesTheEarliestSleeperFirst) {
   VirtualClock clock(VirtualClock::Mode::Manual);
   std::atomic<int> order{0};
   std::atomic<int> shortDone{0}, longDone{0};
-  std::thread a([&] { clock.Sleep(500); longDone = ++order; });
-  std::thread b([&] { clock.Sleep(200); shortDone = ++order; });
+  platform::test::Thread a([&] { clock.Sleep(500); longDone = ++order; });
+  platform::test::Thread b([&] { clock.Sleep(200); shortDone = ++order; });
   ASSERT_TRUE(clock.WaitForSleepers(2));
   ASSERT_TRUE(clock.AdvanceToNextDeadline());
   b.join();
@@ -68,7 +70,7 @@ TEST(VirtualClock, ABrokenTestThatNeverAdvancesIsReleasedByTheSafetyLimit) {
 
 TEST(VirtualClock, SwitchingToAutoReleasesBlockedSleepers) {
   VirtualClock clock(VirtualClock::Mode::Manual);
-  std::thread sleeper([&] { clock.Sleep(700); });
+  platform::test::Thread sleeper([&] { clock.Sleep(700); });
   ASSERT_TRUE(clock.WaitForSleepers(1));
   clock.SetMode(VirtualClock::Mode::Auto);
   sleeper.join();

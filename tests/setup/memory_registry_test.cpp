@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <thread>
 
 #include "platform/host/memory_registry.h"
+#include "platform/test_threads.h"
 
 using platform::HKeyLocalMachine;
 using platform::MemoryRegistry;
@@ -69,7 +69,7 @@ TEST(MemoryRegistry, OpeningNeverCreatesAndDeniedCreationChangesNothing) {
 TEST(MemoryRegistry, ReadersAndAWriterOnTwoThreadsSeeWholeValues) {
   MemoryRegistry reg;
   reg.PutDword("P", "V", 0);
-  std::thread writer([&] {
+  platform::test::Thread writer([&] {
     RegKey k = nullptr;
     reg.CreateKey(HKeyLocalMachine(), "P", &k);
     for (uint32_t i = 0; i < 20000; ++i) {

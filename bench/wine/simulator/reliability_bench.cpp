@@ -15,10 +15,10 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "library/include/Mendalix.h"
+#include "platform/test_threads.h"
 #include "tests/wine/simulator/simulator_client.h"
 
 using namespace simtest;
@@ -221,7 +221,7 @@ uint32_t RawOverlaps(int rounds) {
   if (!a.open() || !b.open()) return 0;
   uint32_t before = Diagnostics().overlaps;
   for (int i = 0; i < rounds; ++i) {
-    std::thread other([&] { uint32_t w; b.Request(IOCTL_SARNO_RESET, "NONE", &w); });
+    platform::test::Thread other([&] { uint32_t w; b.Request(IOCTL_SARNO_RESET, "NONE", &w); });
     uint32_t w;
     a.Request(IOCTL_SARNO_RESET, "NONE", &w);
     other.join();
@@ -231,7 +231,7 @@ uint32_t RawOverlaps(int rounds) {
 
 void ConcurrentCalls(Library& lib, int threads, int per_thread, ConcurrentCounts& c) {
   sarno_diagnostics before = Diagnostics();
-  std::vector<std::thread> pool;
+  std::vector<platform::test::Thread> pool;
   std::vector<int> failed(threads, 0);
   for (int t = 0; t < threads; ++t) {
     pool.emplace_back([&, t] {
@@ -242,7 +242,7 @@ void ConcurrentCalls(Library& lib, int threads, int per_thread, ConcurrentCounts
       }
     });
   }
-  for (std::thread& t : pool) t.join();
+  for (platform::test::Thread& t : pool) t.join();
   sarno_diagnostics after = Diagnostics();
   c.calls = threads * per_thread;
   for (int f : failed) c.failed += f;

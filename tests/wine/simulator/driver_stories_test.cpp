@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <thread>
 
+#include "platform/test_threads.h"
 #include "tests/wine/simulator/simulator_client.h"
 
 using namespace simtest;
@@ -35,7 +35,7 @@ struct PendingRead {
   std::atomic<bool> done{false};
   bool ok = false;
   DWORD error = 0, bytes = 0;
-  std::thread thread;
+  platform::test::Thread thread;
 };
 
 
@@ -205,7 +205,10 @@ TEST(DriverRequests, TwoRequestsAtOnceCountAsAnOverlapOneAfterTheOtherDoNot) {
 
   // Each request stays in progress for 150 ms; the second arrives meanwhile.
   uint32_t start = NowMs();
-  std::thread other([&] { uint32_t w = 0; com1.Request(IOCTL_SARNO_RESET, "NONE", &w); });
+  platform::test::Thread other([&] {
+    uint32_t w = 0;
+    com1.Request(IOCTL_SARNO_RESET, "NONE", &w);
+  });
   Sleep(30);
   ASSERT_TRUE(com2.Request(IOCTL_SARNO_RESET, "NONE", &word));
   other.join();

@@ -4,10 +4,10 @@
 // connect, query and reset is in progress for 150 ms).
 #include <gtest/gtest.h>
 
-#include <thread>
 #include <vector>
 
 #include "library/include/Mendalix.h"
+#include "platform/test_threads.h"
 #include "tests/wine/simulator/simulator_client.h"
 
 using namespace simtest;
@@ -135,7 +135,7 @@ TEST(LibraryThreads, FourThreadsCallingAtOnceNeverOverlapAtTheDriver) {
   Library lib;
   ASSERT_TRUE(lib.bound());
   sarno_diagnostics before = Diagnostics();
-  std::vector<std::thread> threads;
+  std::vector<platform::test::Thread> threads;
   std::vector<int> results(4, -1);
   for (int i = 0; i < 4; ++i) {
     threads.emplace_back([&, i] {
@@ -143,7 +143,7 @@ TEST(LibraryThreads, FourThreadsCallingAtOnceNeverOverlapAtTheDriver) {
       results[i] = i < 2 ? lib.query(port, "NONE") : lib.reset(port, "NONE");
     });
   }
-  for (std::thread& t : threads) t.join();
+  for (platform::test::Thread& t : threads) t.join();
   sarno_diagnostics after = Diagnostics();
   for (int i = 0; i < 4; ++i) EXPECT_EQ(0, results[i]) << "call " << i;
   EXPECT_EQ(before.overlaps, after.overlaps) << "two requests were in progress at once";
