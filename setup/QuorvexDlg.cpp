@@ -3,8 +3,9 @@
 #include "setup/QuorvexDlg.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <initializer_list>
 
 namespace {
 
@@ -31,15 +32,21 @@ void CQuorvexDlg::DoDataExchange(fw::CDataExchange* pDX) {
 int CQuorvexDlg::GetFileVersionWords(const char* path, uint32_t* ms, uint32_t* ls) {
   uint32_t size = seams.versions->GetFileVersionInfoSize(path);
   if (size == 0) return 0;
-  std::vector<unsigned char> block(size);
-  if (!seams.versions->GetFileVersionInfo(path, size, block.data())) return 0;
-  *ms = 0;
-  *ls = 0;
-  uint32_t m = 0, l = 0;
-  if (!seams.versions->QueryFileVersion(block.data(), &m, &l)) return 0;
-  *ms = m;
-  *ls = l;
-  return 1;
+  auto* block = static_cast<unsigned char*>(malloc(size));
+  if (!block) return 0;
+  int ok = 0;
+  if (seams.versions->GetFileVersionInfo(path, size, block)) {
+    *ms = 0;
+    *ls = 0;
+    uint32_t m = 0, l = 0;
+    if (seams.versions->QueryFileVersion(block, &m, &l)) {
+      *ms = m;
+      *ls = l;
+      ok = 1;
+    }
+  }
+  free(block);
+  return ok;
 }
 
 // Formats the first three parts of a file's version into szMsgBuf and shows them in box id.

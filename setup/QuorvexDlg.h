@@ -13,7 +13,6 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "platform/clock.h"
 #include "platform/dialog_controls.h"
@@ -194,7 +193,7 @@ class CQuorvexDlg : public fw::CDialog, public SettingsDialog {
   bool AutoModeSelected() override;
   void ReportSaveFailed() override;
 
-  std::string m_strPrinter;
+  char m_strPrinter[fw::kLbTextSize] = {};
   void* m_hIcon = nullptr;
 
  protected:

@@ -2,6 +2,7 @@
 // mode, status list, result messages, state labels, EXIT and cancel.
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "setup/QuorvexDlg.h"
 

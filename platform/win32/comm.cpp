@@ -64,11 +64,12 @@ class Win32Comm : public CommApi {
   void Close(CommHandle h) override { CloseHandle(static_cast<HANDLE>(h)); }
 };
 
+// Built before any code runs (no guarded local static, which would bring in the
+// runtime's exception support).
+Win32Comm theComm;
+
 }  // namespace
 
-CommApi& SystemComm() {
-  static Win32Comm comm;
-  return comm;
-}
+CommApi& SystemComm() { return theComm; }
 
 }  // namespace platform

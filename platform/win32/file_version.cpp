@@ -28,11 +28,12 @@ class Win32FileVersions : public FileVersionApi {
   }
 };
 
+// Built before any code runs (no guarded local static, which would bring in the
+// runtime's exception support).
+Win32FileVersions theVersions;
+
 }  // namespace
 
-FileVersionApi& SystemFileVersions() {
-  static Win32FileVersions versions;
-  return versions;
-}
+FileVersionApi& SystemFileVersions() { return theVersions; }
 
 }  // namespace platform

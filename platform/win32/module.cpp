@@ -24,11 +24,12 @@ class Win32Modules : public ModuleApi {
   void FreeLibrary(ModuleHandle h) override { ::FreeLibrary(static_cast<HMODULE>(h)); }
 };
 
+// Built before any code runs (no guarded local static, which would bring in the
+// runtime's exception support).
+Win32Modules theModules;
+
 }  // namespace
 
-ModuleApi& SystemModules() {
-  static Win32Modules modules;
-  return modules;
-}
+ModuleApi& SystemModules() { return theModules; }
 
 }  // namespace platform

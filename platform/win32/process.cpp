@@ -39,11 +39,12 @@ class Win32Process : public ProcessApi {
   void* LoadIcon(int id) override { return ::LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id)); }
 };
 
+// Built before any code runs (no guarded local static, which would bring in the
+// runtime's exception support).
+Win32Process theProcess;
+
 }  // namespace
 
-ProcessApi& SystemProcess() {
-  static Win32Process process;
-  return process;
-}
+ProcessApi& SystemProcess() { return theProcess; }
 
 }  // namespace platform

@@ -40,11 +40,12 @@ class Win32Registry : public RegistryApi {
   long CloseKey(RegKey key) override { return RegCloseKey(static_cast<HKEY>(key)); }
 };
 
+// Built before any code runs (no guarded local static, which would bring in the
+// runtime's exception support).
+Win32Registry theRegistry;
+
 }  // namespace
 
-RegistryApi& SystemRegistry() {
-  static Win32Registry registry;
-  return registry;
-}
+RegistryApi& SystemRegistry() { return theRegistry; }
 
 }  // namespace platform

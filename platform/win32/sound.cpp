@@ -14,11 +14,12 @@ class Win32Sound : public SoundApi {
   }
 };
 
+// Built before any code runs (no guarded local static, which would bring in the
+// runtime's exception support).
+Win32Sound theSound;
+
 }  // namespace
 
-SoundApi& SystemSound() {
-  static Win32Sound sound;
-  return sound;
-}
+SoundApi& SystemSound() { return theSound; }
 
 }  // namespace platform

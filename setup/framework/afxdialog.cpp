@@ -5,24 +5,20 @@
 
 namespace fw {
 
-void DDX_LBString(CDataExchange* pDX, int id, std::string& value) {
+void DDX_LBString(CDataExchange* pDX, int id, char (&value)[kLbTextSize]) {
   platform::DialogControls& c = *pDX->controls;
   if (pDX->m_bSaveAndValidate) {
-    char text[256];
+    value[0] = '\0';
     int sel = c.LbGetCurSel(id);
-    if (sel < 0) {
-      value.clear();
-      return;
-    }
-    c.LbGetText(id, sel, text, sizeof text);
-    value = text;
+    if (sel >= 0) c.LbGetText(id, sel, value, sizeof value);
+    value[sizeof value - 1] = '\0';
     return;
   }
   int found = -1;
-  char text[256];
-  for (int i = 0, n = c.LbGetCount(id); i < n && !value.empty(); ++i) {
+  char text[kLbTextSize];
+  for (int i = 0, n = c.LbGetCount(id); i < n && value[0] != '\0'; ++i) {
     c.LbGetText(id, i, text, sizeof text);
-    if (value == text) {
+    if (strncmp(value, text, sizeof text) == 0) {
       found = i;
       break;
     }

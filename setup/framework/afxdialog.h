@@ -6,7 +6,6 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "platform/dialog_controls.h"
 
@@ -41,7 +40,9 @@ struct CDataExchange {
 
 // List box data exchange: loading selects the entry equal to value (none when there is no
 // such entry); saving stores the selected entry's text, or empty when none is selected.
-void DDX_LBString(CDataExchange* pDX, int id, std::string& value);
+// value holds kLbTextSize bytes, the longest entry text the exchange reads.
+constexpr size_t kLbTextSize = 256;
+void DDX_LBString(CDataExchange* pDX, int id, char (&value)[kLbTextSize]);
 
 // One row of a message map: a command (message kWmCommand, control id, notification) that
 // runs a plain handler, or a window message that runs a handler taking its parameters.

@@ -3,8 +3,6 @@
 // dialog object.
 #include "platform/win32/windows_names.h"
 
-#include <vector>
-
 #include "platform/win32/win32_dialog.h"
 #include "setup/framework/afxdialog.h"
 
@@ -13,7 +11,11 @@ namespace fw {
 namespace {
 
 // The dialogs running modally, innermost last: a new one is owned by the one before it.
-std::vector<HWND> g_open;
+// The program nests two (the main dialog and its About box); one nested deeper than the
+// stack holds is owned by the innermost one recorded.
+constexpr int kMaxOpen = 8;
+HWND g_open[kMaxOpen];
+int g_openCount = 0;
 
 // Messages whose handler result goes back through DWLP_MSGRESULT.
 INT_PTR Handled(HWND h, intptr_t result) {
@@ -26,7 +28,7 @@ INT_PTR CALLBACK DialogProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_INITDIALOG) {
     d = reinterpret_cast<CDialog*>(lp);
     SetWindowLongPtrA(h, DWLP_USER, lp);
-    g_open.push_back(h);
+    if (g_openCount < kMaxOpen) g_open[g_openCount++] = h;
     d->AttachControls(new platform::Win32DialogControls(h));
     return d->OnInitDialog() ? TRUE : FALSE;
   }
@@ -53,7 +55,7 @@ INT_PTR CALLBACK DialogProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       d->DispatchMessage(msg, wp, lp, &result);
       return FALSE;  // the window's own destroy handling follows
     case WM_NCDESTROY: {
-      if (!g_open.empty() && g_open.back() == h) g_open.pop_back();
+      if (g_openCount > 0 && g_open[g_openCount - 1] == h) --g_openCount;
       auto* controls = &d->Controls();
       d->AttachControls(nullptr);
       delete static_cast<platform::Win32DialogControls*>(controls);
@@ -68,7 +70,7 @@ INT_PTR CALLBACK DialogProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 int RunModal(CDialog& dialog) {
-  HWND owner = g_open.empty() ? nullptr : g_open.back();
+  HWND owner = g_openCount > 0 ? g_open[g_openCount - 1] : nullptr;
   return static_cast<int>(DialogBoxParamA(GetModuleHandleA(nullptr),
                                           MAKEINTRESOURCEA(dialog.TemplateId()), owner, DialogProc,
                                           reinterpret_cast<LPARAM>(&dialog)));

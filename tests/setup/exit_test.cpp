@@ -38,7 +38,7 @@ TEST(Leaving, ExitAfterChoosingAPortAndPrinterSavesThem) {
   EXPECT_NE(file.find("BT_Connect: AUTO"), std::string::npos);
   EXPECT_EQ(r.St().bSettingChanged, 0);
   // The data exchange took the list's selection.
-  EXPECT_EQ(r.Dlg().m_strPrinter, "00Q2");
+  EXPECT_STREQ(r.Dlg().m_strPrinter, "00Q2");
 }
 
 TEST(Leaving, EscAfterChangesLeavesTheFileAsItWas) {
@@ -52,7 +52,7 @@ TEST(Leaving, EscAfterChangesLeavesTheFileAsItWas) {
   EXPECT_TRUE(r.ui.ended);
   EXPECT_EQ(r.ui.endResult, 2);
   EXPECT_EQ(r.ReadSettings(), before);
-  EXPECT_EQ(r.Dlg().m_strPrinter, "");
+  EXPECT_STREQ(r.Dlg().m_strPrinter, "");
 }
 
 TEST(Leaving, ChoosingManualCountsAsAChange) {

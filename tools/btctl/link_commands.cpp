@@ -1,6 +1,7 @@
 #include "tools/btctl/link_commands.h"
 
-#include <chrono>
+#include <sys/time.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -49,10 +50,12 @@ int Usage(const char* text, FILE* out, int status) {
 
 // The date and time of day, to the millisecond: lines of a watch left running for days.
 void LocalStamp(uint64_t, uint64_t, char* out, size_t size) {
-  using namespace std::chrono;
-  system_clock::time_point now = system_clock::now();
-  time_t secs = system_clock::to_time_t(now);
-  auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+  // gettimeofday rather than std::chrono's system clock, whose runtime part would bring
+  // exception support into btctl.exe; both read the same system time.
+  timeval now{};
+  gettimeofday(&now, nullptr);
+  time_t secs = now.tv_sec;
+  long ms = now.tv_usec / 1000;
   const tm* t = localtime(&secs);
   if (!t) {
     snprintf(out, size, "(time unknown)");
