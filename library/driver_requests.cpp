@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/driver_requests.h"
+#include "protocol/driver_protocol.h"
 
 namespace {
 

@@ -63,11 +63,7 @@ int32_t BT_ChkInputParam(MendalixState& st, const void* port, const void* text) 
   st.settings.BT_SelPort = index;
 
   if (st.ComPortMapName[index][0] == '\0') {
-    PortSetting& p = st.settings.Port[index];
-    CopyField(p.SelHost, "NONE");
-    CopyField(p.Selprt, "NONE");
-    CopyField(p.QueryPrt[0], "NONE");
-    CopyField(p.HostVrsn, "NONE");
+    ResetPortToNone(st.settings.Port[index]);
     OnSaveSetting(st.settings, st.szIniName);
     LoadSetting(st.settings, st.szIniName);
     return kNoDriver;

@@ -8,6 +8,7 @@
 #include "library/exported_calls.h"
 #include "library/include/Mendalix.h"
 #include "library/mendalix_app.h"
+#include "protocol/link_status.h"
 
 #ifndef _WIN32
 #include <dlfcn.h>
@@ -15,6 +16,15 @@
 #include <cstdlib>
 #include <mutex>
 #endif
+
+// The public header names the driver's link status words itself, since it ships alone.
+static_assert(MENDALIX_LINK_OK == LINK_OK && MENDALIX_LINK_NO_DRIVER == LINK_NO_DRIVER &&
+                  MENDALIX_LINK_DISCONNECTED == LINK_DISCONNECTED &&
+                  MENDALIX_LINK_HOST_DONGLE_FAILED == LINK_HOST_DONGLE_FAILED &&
+                  MENDALIX_LINK_PRINTER_CONN_FAILED == LINK_PRINTER_CONN_FAILED &&
+                  MENDALIX_LINK_ANSWER_BACK_FAILED == LINK_ANSWER_BACK_FAILED &&
+                  MENDALIX_LINK_MAINBOARD_UNSUPPORTED == LINK_MAINBOARD_UNSUPPORTED,
+              "Mendalix.h and protocol/link_status.h disagree");
 
 namespace {
 

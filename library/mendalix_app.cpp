@@ -4,7 +4,7 @@
 #include <initializer_list>
 
 #include "library/driver_requests.h"
-#include "platform/driver_requests.h"
+#include "protocol/driver_protocol.h"
 
 namespace {
 

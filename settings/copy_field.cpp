@@ -12,3 +12,10 @@ void CopyField(char* dst, size_t size, const char* src) {
   if (n > 0) std::memmove(dst, src, n);
   dst[n] = '\0';
 }
+
+void ResetPortToNone(PortSetting& p) {
+  CopyField(p.SelHost, "NONE");
+  CopyField(p.Selprt, "NONE");
+  CopyField(p.QueryPrt[0], "NONE");
+  CopyField(p.HostVrsn, "NONE");
+}

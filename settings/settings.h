@@ -68,3 +68,7 @@ size_t FormatSettings(const Settings& s, SettingsDialog* dialog, char* out, size
 void CopyField(char* dst, size_t size, const char* src);
 template <size_t N>
 inline void CopyField(char (&dst)[N], const char* src) { CopyField(dst, N, src); }
+
+// A port that knows nothing: host, printer, first query entry and version "NONE"; the
+// other fields keep what they hold.
+void ResetPortToNone(PortSetting& p);

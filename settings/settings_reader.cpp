@@ -68,12 +68,7 @@ void ReadSettings(FormatScanner& in, Settings& s, SettingsDialog* dialog) {
 void ApplyDefaults(Settings& s, SettingsDialog* dialog) {
   s.BT_SelPort = 0;
   CopyField(s.BT_Baudrate, "19200N81");
-  for (PortSetting& p : s.Port) {
-    CopyField(p.SelHost, "NONE");
-    CopyField(p.Selprt, "NONE");
-    CopyField(p.QueryPrt[0], "NONE");
-    CopyField(p.HostVrsn, "NONE");
-  }
+  for (PortSetting& p : s.Port) ResetPortToNone(p);
   if (dialog) dialog->ApplyDefaultMode();
 }
 

@@ -160,9 +160,9 @@ bool CQuorvexDlg::OnInitDialog() {
   }
 
   // 14. Bind by name.
-  st.BT_OnConnect = reinterpret_cast<BtCall>(seams.modules->GetProcAddress(st.hInstCtrl, "BT_OnConnect"));
-  st.BT_OnQuery = reinterpret_cast<BtCall>(seams.modules->GetProcAddress(st.hInstCtrl, "BT_OnQuery"));
-  st.BT_OnReset = reinterpret_cast<BtCall>(seams.modules->GetProcAddress(st.hInstCtrl, "BT_OnReset"));
+  st.BT_OnConnect = reinterpret_cast<BT_OnConnect_t>(seams.modules->GetProcAddress(st.hInstCtrl, "BT_OnConnect"));
+  st.BT_OnQuery = reinterpret_cast<BT_OnQuery_t>(seams.modules->GetProcAddress(st.hInstCtrl, "BT_OnQuery"));
+  st.BT_OnReset = reinterpret_cast<BT_OnReset_t>(seams.modules->GetProcAddress(st.hInstCtrl, "BT_OnReset"));
 
   // 15. Port switch "/QCOMn", also when it is the only argument.
   if (first && std::strlen(first) == 6 && first[5] >= '1' && first[5] <= '4') {

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "library/include/Mendalix.h"
 #include "platform/clock.h"
 #include "platform/dialog_controls.h"
 #include "platform/file_version.h"
@@ -21,6 +22,7 @@
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/thread.h"
+#include "protocol/driver_protocol.h"
 #include "settings/settings.h"
 #include "setup/framework/afxdialog.h"
 #include "setup/res/resource.h"
@@ -30,20 +32,10 @@ class CommApi;   // platform/comm.h: the serial port probe (workflows)
 class SoundApi;  // platform/sound.h: PlaySoundA (monitor)
 }  // namespace platform
 
-// The library's two-text calls, as the program binds them: stdcall on 32-bit Windows.
-#if defined(_WIN32) && defined(__i386__)
-#define QUORVEX_STDCALL __attribute__((stdcall))
-#else
-#define QUORVEX_STDCALL
-#endif
-using BtCall = int32_t(QUORVEX_STDCALL*)(const char* port, const char* text);
-
 constexpr int kTextSize = 256;        // commands, paths and messages
 constexpr int kStatusLineMax = 100;   // the list keeps kStatusLineMax + 1 lines
-constexpr uint32_t kNoState = 255;    // a port's connection state before anything is read
 
-// Registry places of the driver and the platform.
-constexpr const char* kParametersKey = "System\\CurrentControlSet\\Services\\Sarnovek\\Parameters";
+// The platform's registry place for programs started at logon.
 constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 // Everything outside the program that the dialog reaches. Pointers stay owned by the caller.
@@ -69,9 +61,9 @@ struct QuorvexState {
   char szIniPath[kTextSize] = "";
   char szHelpCmd[kTextSize] = "notepad.exe ";
   platform::ModuleHandle hInstCtrl = nullptr;
-  BtCall BT_OnConnect = nullptr;
-  BtCall BT_OnQuery = nullptr;
-  BtCall BT_OnReset = nullptr;
+  BT_OnConnect_t BT_OnConnect = nullptr;
+  BT_OnQuery_t BT_OnQuery = nullptr;
+  BT_OnReset_t BT_OnReset = nullptr;
   int32_t& BT_SelPort;                     // lives in settings, which the reader sets
   char szComPort[16] = "COM1";
   char szMsgBuf[kTextSize] = "";
@@ -83,7 +75,7 @@ struct QuorvexState {
   int32_t bAutoRun = 0;
   char szBaudrate[kBaudSize] = "19200N81";  // the copy the port view shows; set with settings'
   int32_t nStatusLines = 0;                 // lines added to the status list, stops at 101
-  std::atomic<uint32_t> ConnectState[kPortCount] = {{kNoState}, {kNoState}, {kNoState}, {kNoState}};
+  std::atomic<uint32_t> ConnectState[kPortCount] = {{LINK_STATE_NONE}, {LINK_STATE_NONE}, {LINK_STATE_NONE}, {LINK_STATE_NONE}};
   std::atomic<int32_t> bMonitorStop{0};
   // The monitor's message hand-off: a ring of lines, written by the monitor, taken by the
   // dialog's ThreadMsg command in order, so that every change keeps its own line.

@@ -64,12 +64,12 @@ int CQuorvexDlg::FormatLinkResult(uint32_t flags, int port, char* out, size_t si
       uint32_t bit;
       const char* text;
     } kBits[] = {
-        {0x2, "COM%d: No Driver Installed...."},
-        {0x4, "COM%d: Disconnect Ok"},
-        {0x10, "COM%d: Terminal Dongle Failed...."},
-        {0x20, "COM%d: Printer Dongle Connection Failed...."},
-        {0x40, "COM%d: XK printer Answer Back Failed...."},
-        {0x100, "COM%d: MainBoard Not Support...."},
+        {LINK_NO_DRIVER, "COM%d: No Driver Installed...."},
+        {LINK_DISCONNECTED, "COM%d: Disconnect Ok"},
+        {LINK_HOST_DONGLE_FAILED, "COM%d: Terminal Dongle Failed...."},
+        {LINK_PRINTER_CONN_FAILED, "COM%d: Printer Dongle Connection Failed...."},
+        {LINK_ANSWER_BACK_FAILED, "COM%d: XK printer Answer Back Failed...."},
+        {LINK_MAINBOARD_UNSUPPORTED, "COM%d: MainBoard Not Support...."},
     };
     format = "COM%d: Unknow Fail....";
     for (const auto& b : kBits)
@@ -148,7 +148,7 @@ bool CQuorvexDlg::OnCtlColor(uintptr_t, intptr_t lParam, intptr_t* result) {
   if (state == 0) {
     text = "Conected";
     colour = 0x64FF00;
-  } else if (state == kNoState) {
+  } else if (state == LINK_STATE_NONE) {
     text = "None";
     colour = 0xC8C8C8;
   }

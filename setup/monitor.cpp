@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "platform/driver_requests.h"
+#include "protocol/driver_protocol.h"
 #include "platform/sound.h"
 #include "setup/QuorvexDlg.h"
 #include "setup/framework/afxthread.h"

@@ -14,7 +14,7 @@ void CQuorvexDlg::RdPlaySoundReg() {
   platform::RegistryApi& reg = *seams.registry;
   uint32_t cb = 4;
   RegKey key = nullptr;
-  if (reg.OpenKey(HKeyLocalMachine(), kParametersKey, &key) == platform::kErrorSuccess) {
+  if (reg.OpenKey(HKeyLocalMachine(), SARNO_PARAMETERS_KEY, &key) == platform::kErrorSuccess) {
     int32_t value = st.bPlaySound;
     uint32_t type = 0;
     long r = reg.QueryValue(key, "PlaySound", &type, &value, &cb);
@@ -57,7 +57,7 @@ void CQuorvexDlg::WrtPlaySoundReg() {
   st.bPlaySound = Controls().IsDlgButtonChecked(IDC_PLAYSOUND_ON) ? 1 : 0;
   platform::RegistryApi& reg = *seams.registry;
   RegKey key = nullptr;
-  if (reg.CreateKey(HKeyLocalMachine(), kParametersKey, &key) != platform::kErrorSuccess) {
+  if (reg.CreateKey(HKeyLocalMachine(), SARNO_PARAMETERS_KEY, &key) != platform::kErrorSuccess) {
     MessageBox(kParametersFailed);
     return;
   }
@@ -84,7 +84,7 @@ void CQuorvexDlg::WrtAutoRunReg() {
 void CQuorvexDlg::WrtIniPathReg() {
   platform::RegistryApi& reg = *seams.registry;
   RegKey key = nullptr;
-  if (reg.CreateKey(HKeyLocalMachine(), kParametersKey, &key) != platform::kErrorSuccess) {
+  if (reg.CreateKey(HKeyLocalMachine(), SARNO_PARAMETERS_KEY, &key) != platform::kErrorSuccess) {
     MessageBox(kParametersFailed);
     return;
   }

@@ -22,7 +22,7 @@ constexpr const char* kNoLibrary = "Mendalix.dll  not found";
 constexpr const char* kNone = "NONE";
 // The status word of a query that made no call: the library's own "no driver installed".
 // It carries no terminal dongle failure, so the report says what the file holds.
-constexpr uint32_t kNoCallStatus = 0x2;
+constexpr uint32_t kNoCallStatus = LINK_NO_DRIVER;
 
 constexpr uint32_t kProbeBaudRate = 38400;
 constexpr uint32_t kProbeReadTotalMs = 6000;
@@ -116,7 +116,7 @@ void CQuorvexDlg::OnQuery() {
   MakeComPortName();
 
   const PortSetting& port = st.settings.Port[st.BT_SelPort];
-  if (status & 0x10) {
+  if (status & LINK_HOST_DONGLE_FAILED) {
     std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, "COM%d: Terminal Dongle Failed....",
                   st.BT_SelPort + 1);
     MessageBox(st.szMsgBuf);

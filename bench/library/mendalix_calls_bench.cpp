@@ -15,7 +15,7 @@
 
 #include "library/exported_calls.h"
 #include "library/mendalix_app.h"
-#include "platform/driver_requests.h"
+#include "protocol/driver_protocol.h"
 #include "platform/host/virtual_clock.h"
 
 namespace {

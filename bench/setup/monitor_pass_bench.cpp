@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/driver_requests.h"
+#include "protocol/driver_protocol.h"
 #include "platform/host/fake_sound.h"
 #include "platform/host/virtual_clock.h"
 #include "platform/process.h"

@@ -6,7 +6,7 @@
 
 #include <stdint.h>
 
-#include "platform/driver_requests.h"
+#include "protocol/driver_protocol.h"
 
 /* Out: struct sarno_diagnostics. In: nothing. Any control device answers for the driver. */
 #define IOCTL_SARNO_DIAGNOSTICS SARNO_CTL_CODE(0x8F0u)

@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "platform/clock.h"
-#include "platform/driver_requests.h"
+#include "protocol/driver_protocol.h"
 #include "platform/host/memory_registry.h"
 #include "simulator/host/simulator_devices.h"
 

@@ -40,7 +40,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "platform/driver_requests.h"
+#include "protocol/driver_protocol.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "library_harness.h"
-#include "platform/driver_requests.h"
+#include "protocol/driver_protocol.h"
 #include "platform/test_threads.h"
 
 using ::testing::HasSubstr;

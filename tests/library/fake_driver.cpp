@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "platform/driver_requests.h"
+#include "protocol/driver_protocol.h"
 
 platform::DeviceHandle FakeDriver::HandleOf(int device) {
   return reinterpret_cast<platform::DeviceHandle>(static_cast<uintptr_t>(0x5A00 + device));

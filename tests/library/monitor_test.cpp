@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "library_harness.h"
-#include "platform/driver_requests.h"
+#include "protocol/driver_protocol.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "fake_driver.h"
 #include "library/include/Mendalix.h"
-#include "platform/driver_requests.h"
+#include "protocol/driver_protocol.h"
 #include "platform/host/virtual_clock.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <cstring>
 
-#include "platform/driver_requests.h"
+#include "protocol/driver_protocol.h"
 #include "setup/monitor.h"
 #include "tests/setup_workflows/workflow_rig.h"
 

@@ -18,14 +18,14 @@ Rig* Rig::current = nullptr;
 
 namespace {
 
-int32_t QUORVEX_STDCALL FakeOnQuery(const char* port, const char* text) {
-  return Rig::current->OnLibraryCall("BT_OnQuery", port, text);
+int MENDALIX_API FakeOnQuery(const void* port, const void* text) {
+  return Rig::current->OnLibraryCall("BT_OnQuery", static_cast<const char*>(port), static_cast<const char*>(text));
 }
-int32_t QUORVEX_STDCALL FakeOnConnect(const char* port, const char* text) {
-  return Rig::current->OnLibraryCall("BT_OnConnect", port, text);
+int MENDALIX_API FakeOnConnect(const void* port, const void* text) {
+  return Rig::current->OnLibraryCall("BT_OnConnect", static_cast<const char*>(port), static_cast<const char*>(text));
 }
-int32_t QUORVEX_STDCALL FakeOnReset(const char* port, const char* text) {
-  return Rig::current->OnLibraryCall("BT_OnReset", port, text);
+int MENDALIX_API FakeOnReset(const void* port, const void* text) {
+  return Rig::current->OnLibraryCall("BT_OnReset", static_cast<const char*>(port), static_cast<const char*>(text));
 }
 
 int PortOf(const char* name) {

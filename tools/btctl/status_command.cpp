@@ -14,7 +14,7 @@ void LinkText(const TerminalReading& t, int i, char* out, size_t size) {
   uint32_t s = t.state[i];
   if (!t.stateRead[i])
     snprintf(out, size, "unreadable");
-  else if (s == 0 || s == kNoState)
+  else if (s == 0 || s == LINK_STATE_NONE)
     snprintf(out, size, "%s", StateLabel(s));
   else
     snprintf(out, size, "%s: %s (0x%X)", StateLabel(s), LinkWords(s), static_cast<unsigned>(s));
@@ -77,7 +77,7 @@ void PrintJson(const TerminalReading& t, FILE* out) {
     }
     if (!t.stateRead[i])
       fprintf(out, "],\"state\":null,\"link\":\"unreadable\",\"meaning\":null}");
-    else if (s == kNoState)
+    else if (s == LINK_STATE_NONE)
       fprintf(out, "],\"state\":255,\"link\":\"None\",\"meaning\":null}");
     else
       fprintf(out, "],\"state\":%u,\"link\":\"%s\",\"meaning\":\"%s\"}", static_cast<unsigned>(s),

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/driver_requests.h"
+#include "protocol/driver_protocol.h"
 
 namespace {
 
@@ -37,10 +37,10 @@ const char* TypeName(uint32_t type) {
 void ReadState(platform::RegistryApi& reg, platform::RegKey key, int index, TerminalReading* t) {
   char name[32];
   snprintf(name, sizeof name, "COM%dConnectState", index + 1);
-  uint32_t type = 0, value = kNoState, cb = sizeof value;
+  uint32_t type = 0, value = LINK_STATE_NONE, cb = sizeof value;
   long rc = reg.QueryValue(key, name, &type, &value, &cb);
   if (rc == platform::kErrorFileNotFound) {
-    t->state[index] = kNoState;
+    t->state[index] = LINK_STATE_NONE;
     t->stateRead[index] = true;
   } else if (rc == platform::kErrorSuccess && cb == 4 &&
              (type == platform::kRegDword || type == kRegBinary)) {
@@ -120,7 +120,7 @@ void ReadSettingsFile(TerminalReading* t, bool named) {
 
 void ReadTerminal(platform::RegistryApi& reg, const char* iniPath, TerminalReading* t) {
   *t = TerminalReading();
-  for (uint32_t& s : t->state) s = kNoState;
+  for (uint32_t& s : t->state) s = LINK_STATE_NONE;
   platform::RegKey key = nullptr;
   long rc = reg.OpenKey(platform::HKeyLocalMachine(), SARNO_PARAMETERS_KEY, &key);
   if (rc != platform::kErrorSuccess) {

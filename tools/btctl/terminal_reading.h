@@ -9,9 +9,9 @@
 #include <cstdint>
 
 #include "platform/registry.h"
+#include "protocol/link_status.h"
 #include "settings/settings.h"
 
-constexpr uint32_t kNoState = 255;   // the driver published no state for the port
 constexpr int kReadingPathSize = 256;
 constexpr int kProblemSize = 320;
 constexpr int kMaxProblems = 6;
@@ -21,7 +21,7 @@ struct TerminalReading {
   bool settingsRead = false;             // settings holds that file's content
   Settings settings;
   bool stateRead[kPortCount] = {};       // false: the value could not be read (see problems)
-  uint32_t state[kPortCount] = {};       // kNoState when the driver published none
+  uint32_t state[kPortCount] = {};       // LINK_STATE_NONE when the driver published none
   int problemCount = 0;
   char problems[kMaxProblems][kProblemSize] = {};
 };

@@ -12,7 +12,7 @@ namespace {
 constexpr int32_t kNoControlDevice = 2;   // the library's answer for a port without a device
 
 struct PortWatch {
-  uint32_t seen = kNoState;      // the state last reported; like the program, none at first
+  uint32_t seen = LINK_STATE_NONE;      // the state last reported; like the program, none at first
   char bound[kFieldSize] = "NONE";
   bool down = false;             // bound and down: tries are due
   bool leftAlone = false;        // no control device: no tries until the binding changes

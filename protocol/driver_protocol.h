@@ -1,7 +1,10 @@
-/* The control requests of the printer-dongle driver, shared by the library, the driver
- * simulator and the tests. Plain C so that the kernel-mode simulator can include it. */
-#ifndef PLATFORM_DRIVER_REQUESTS_H
-#define PLATFORM_DRIVER_REQUESTS_H
+/* The printer-dongle driver's protocol: its control requests, device names and registry
+ * key, shared by the library, the driver simulator, the setup program, btctl and the tests.
+ * Plain C so that the kernel-mode simulator can include it. */
+#ifndef PROTOCOL_DRIVER_PROTOCOL_H
+#define PROTOCOL_DRIVER_PROTOCOL_H
+
+#include "protocol/link_status.h"
 
 /* CTL_CODE(device type 0x1001, function, METHOD_BUFFERED, FILE_ANY_ACCESS) */
 #define SARNO_DEVICE_TYPE 0x1001u
@@ -17,16 +20,6 @@
 /* Control device names: the prefix followed by one digit 0-3. */
 #define SARNO_DEVICE_PREFIX "\\\\.\\Sarno"
 #define SARNO_DEVICE_COUNT 4
-
-/* Link status flags: 0 = success / connected. */
-#define LINK_OK                   0x000u
-#define LINK_NO_DRIVER            0x002u
-#define LINK_DISCONNECTED         0x004u
-#define LINK_HOST_DONGLE_FAILED   0x010u
-#define LINK_PRINTER_CONN_FAILED  0x020u
-#define LINK_ANSWER_BACK_FAILED   0x040u
-#define LINK_MAINBOARD_UNSUPPORTED 0x100u
-#define LINK_STATE_NONE           255u   /* published connection state: no state */
 
 /* The driver's registry key (under HKEY_LOCAL_MACHINE) and its values. */
 #define SARNO_PARAMETERS_KEY "System\\CurrentControlSet\\Services\\Sarnovek\\Parameters"
