@@ -6,5 +6,4 @@
 #include "settings/settings.h"
 
 // Reads data[0..len) into s exactly as LoadSetting reads a file that it could open.
-void LoadSettingFromBuffer(Settings& s, const char* data, size_t len,
-                           SettingsDialog* dialog = nullptr);
+void LoadSettingFromBuffer(Settings& s, const char* data, size_t len);

@@ -46,7 +46,7 @@ void ReadPort(FormatScanner& in, PortSetting& p) {
   in.Scan("\t BT_Reserve4: %s\n", p.Reserve4);
 }
 
-void ReadSettings(FormatScanner& in, Settings& s, SettingsDialog* dialog) {
+void ReadSettings(FormatScanner& in, Settings& s) {
   char key[kTokenSize] = "";
   char value[kTokenSize] = "";
   if (in.Scan("%s %s\n", key, value) == 2) {
@@ -61,39 +61,38 @@ void ReadSettings(FormatScanner& in, Settings& s, SettingsDialog* dialog) {
   // A file without a readable mode gives the empty text, which the program takes as Manual.
   char mode[kFieldSize] = "";
   in.Scan("BT_Connect: %s\n", mode);
-  if (dialog) dialog->ApplyConnectMode(mode);
+  CopyField(s.BT_Connect, mode);
 }
 
 // The file could not be opened (or read): only these fields change.
-void ApplyDefaults(Settings& s, SettingsDialog* dialog) {
+void ApplyDefaults(Settings& s) {
   s.BT_SelPort = 0;
   CopyField(s.BT_Baudrate, "19200N81");
   for (PortSetting& p : s.Port) ResetPortToNone(p);
-  if (dialog) dialog->ApplyDefaultMode();
 }
 
 }  // namespace
 
-void LoadSettingFromBuffer(Settings& s, const char* data, size_t len, SettingsDialog* dialog) {
+void LoadSettingFromBuffer(Settings& s, const char* data, size_t len) {
   FormatScanner in(data, len);
-  ReadSettings(in, s, dialog);
+  ReadSettings(in, s);
 }
 
-bool LoadSetting(Settings& s, const char* path, SettingsDialog* dialog) {
+bool LoadSetting(Settings& s, const char* path) {
   FILE* file = path ? std::fopen(path, "rb") : nullptr;
   if (!file) {
-    ApplyDefaults(s, dialog);
+    ApplyDefaults(s);
     return false;
   }
   bool read = false;
   {
     FormatScanner in(file);
     if (!in.ReadFailed()) {
-      ReadSettings(in, s, dialog);
+      ReadSettings(in, s);
       read = true;
     }
   }
   std::fclose(file);
-  if (!read) ApplyDefaults(s, dialog);
+  if (!read) ApplyDefaults(s);
   return read;
 }

@@ -77,37 +77,9 @@ void WritePort(TextOut& out, int n, const PortSetting& p, const char* picked) {
   out.Line("\t BT_Reserve4: %s\r\n", "NONE");
 }
 
-// What only the program's dialog knows: the printer picked in its list for the selected
-// port, and the connect mode.
-struct DialogChoice {
-  bool picked = false;
-  char printer[kFieldSize] = "";
-  const char* mode = "AUTO";
-};
-
-DialogChoice AskDialog(const Settings& s, SettingsDialog* dialog) {
-  DialogChoice c;
-  if (!dialog) return c;
-  // A selection outside COM1..COM4 names no block that could take the dialog's printer.
-  if (s.BT_SelPort >= 0 && s.BT_SelPort < kPortCount) {
-    dialog->SelectedPrinter(c.printer, sizeof c.printer);
-    c.printer[sizeof c.printer - 1] = '\0';
-    c.picked = true;
-  }
-  if (!dialog->AutoModeSelected()) c.mode = "MANUAL";
-  return c;
-}
-
-size_t FormatWith(const Settings& s, const DialogChoice& c, char* out, size_t size) {
-  TextOut text(out, size);
-  // A selection outside COM1..COM4 is written as COM1, so that the file stays readable.
-  const bool valid = s.BT_SelPort >= 0 && s.BT_SelPort < kPortCount;
-  text.Line("BT_SelPort: COM%d\r\n", (valid ? s.BT_SelPort : 0) + 1);
-  text.Line("BT_Baudrate: %s\r\n", Token(s.BT_Baudrate).text);
-  for (int i = 0; i < kPortCount; ++i)
-    WritePort(text, i + 1, s.Port[i], c.picked && i == s.BT_SelPort ? c.printer : nullptr);
-  text.Line("\r\nBT_Connect: %s\r\n", c.mode);
-  return text.Length();
+// A selection outside COM1..COM4 names no block that could take the chosen printer.
+bool PrinterChosen(const Settings& s) {
+  return s.SavePrinterChosen && s.BT_SelPort >= 0 && s.BT_SelPort < kPortCount;
 }
 
 // The largest file: two head lines, four blocks of twelve full-width lines and the mode
@@ -116,21 +88,26 @@ constexpr size_t kFileMax = 4096;
 
 }  // namespace
 
-size_t FormatSettings(const Settings& s, SettingsDialog* dialog, char* out, size_t size) {
-  return FormatWith(s, AskDialog(s, dialog), out, size);
+size_t FormatSettings(const Settings& s, char* out, size_t size) {
+  TextOut text(out, size);
+  // A selection outside COM1..COM4 is written as COM1, so that the file stays readable.
+  const bool valid = s.BT_SelPort >= 0 && s.BT_SelPort < kPortCount;
+  const char* chosen = PrinterChosen(s) ? s.ChosenPrinter : nullptr;
+  text.Line("BT_SelPort: COM%d\r\n", (valid ? s.BT_SelPort : 0) + 1);
+  text.Line("BT_Baudrate: %s\r\n", Token(s.BT_Baudrate).text);
+  for (int i = 0; i < kPortCount; ++i)
+    WritePort(text, i + 1, s.Port[i], i == s.BT_SelPort ? chosen : nullptr);
+  text.Line("\r\nBT_Connect: %s\r\n", s.SaveManual ? "MANUAL" : "AUTO");
+  return text.Length();
 }
 
-bool OnSaveSetting(Settings& s, const char* path, SettingsDialog* dialog) {
-  const DialogChoice choice = AskDialog(s, dialog);
+bool OnSaveSetting(Settings& s, const char* path) {
   char bytes[kFileMax];
-  size_t len = FormatWith(s, choice, bytes, sizeof bytes);
+  size_t len = FormatSettings(s, bytes, sizeof bytes);
   bool saved = len > 0 && path && platform::WriteFileReplacing(path, bytes, len);
-  if (!saved) {
-    if (dialog) dialog->ReportSaveFailed();
-    return false;
-  }
-  // The picked printer becomes the port's binding only once the file holds it: after a
+  // The chosen printer becomes the port's binding only once the file holds it: after a
   // failed save memory keeps the binding the file still has.
-  if (choice.picked) CopyField(s.Port[s.BT_SelPort].Selprt, choice.printer);
-  return true;
+  if (saved && PrinterChosen(s)) CopyField(s.Port[s.BT_SelPort].Selprt, s.ChosenPrinter);
+  s.SaveManual = s.SavePrinterChosen = false;
+  return saved;
 }

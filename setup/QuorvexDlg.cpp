@@ -192,7 +192,8 @@ void CQuorvexDlg::MakeComPortName() {
 }
 
 bool CQuorvexDlg::ReloadSettings() {
-  bool read = LoadSetting(st.settings, st.szIniPath, this);
+  bool read = LoadSetting(st.settings, st.szIniPath);
+  ApplyStoredMode(read);
   CopyField(st.szBaudrate, st.settings.BT_Baudrate);
   // Every workflow indexes the four records with the port; a file can hold anything.
   if (st.BT_SelPort < 0 || st.BT_SelPort >= kPortCount) st.BT_SelPort = 0;

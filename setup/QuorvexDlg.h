@@ -6,7 +6,7 @@
 //   QuorvexDlg.cpp      start-up, port view, frame (About, icon, help), tear-down
 //   controls.cpp        control handlers, status list, result messages, state labels, EXIT/Esc
 //   switches.cpp        the PlaySound and AutoRun switches and the BTiniPath store
-//   settings_dialog.cpp the settings reader/writer's view of the dialog
+//   settings_dialog.cpp the stored connect mode, and saving with the dialog's choices
 //   workflows.cpp       port probe, query and connect workflows
 //   monitor.cpp         the connection-state monitor thread
 #pragma once
@@ -103,7 +103,7 @@ struct QuorvexState {
   QuorvexState& operator=(const QuorvexState&) = delete;
 };
 
-class CQuorvexDlg : public fw::CDialog, public SettingsDialog {
+class CQuorvexDlg : public fw::CDialog {
  public:
   // args: the program's arguments without the program name (the standard split).
   CQuorvexDlg(const QuorvexSeams& seams, int argc, const char* const* argv);
@@ -129,7 +129,8 @@ class CQuorvexDlg : public fw::CDialog, public SettingsDialog {
   int GetFileVersionWords(const char* path, uint32_t* ms, uint32_t* ls);
   void MakeComPortName();
   void ShowPortSetting();
-  // LoadSetting over szIniPath with this dialog, keeping the port view's baud copy in step.
+  // LoadSetting over szIniPath, the stored connect mode applied, keeping the port view's
+  // baud copy in step.
   bool ReloadSettings();
   void OnShowHelpText();
 
@@ -145,6 +146,10 @@ class CQuorvexDlg : public fw::CDialog, public SettingsDialog {
   void OnStateLabels();
   void OnNoAction() {}
   void OnOpencomClicked();  // the hidden "OpenCom" button: OnOpencom, result unused
+
+  // The settings file (settings_dialog.cpp). fileRead: what LoadSetting returned.
+  void ApplyStoredMode(bool fileRead);
+  // Saves with the printer chosen in the list and the connect mode; a box on failure.
   void OnSaveSetting();
 
   // Switches and the registry.
@@ -170,20 +175,13 @@ class CQuorvexDlg : public fw::CDialog, public SettingsDialog {
   void OnAuto();
   void AutoConnect();
 
-  // Connection-state monitor (monitor.cpp). StartMonitor is step 16 of the start-up;
+  // Connection-state monitor (monitor.cpp). StartMonitor runs at the end of the start-up;
   // StopMonitor runs in OnDestroy after the stop flag is set and the 1200 ms sleep, before
   // the library is released, and waits until the thread has ended.
   void StartMonitor();
   void StopMonitor();
   static void MonitorConnectState(void* param);  // param: this dialog
   void PublishSelHostLeads();  // after every LoadSetting on the dialog's thread
-
-  // SettingsDialog.
-  void ApplyConnectMode(const char* mode) override;
-  void ApplyDefaultMode() override;
-  void SelectedPrinter(char* out, size_t size) override;
-  bool AutoModeSelected() override;
-  void ReportSaveFailed() override;
 
   char m_strPrinter[fw::kLbTextSize] = {};
   void* m_hIcon = nullptr;

@@ -163,7 +163,6 @@ bool CQuorvexDlg::OnCtlColor(uintptr_t, intptr_t lParam, intptr_t* result) {
   return true;
 }
 
-void CQuorvexDlg::OnSaveSetting() { ::OnSaveSetting(st.settings, st.szIniPath, this); }
 
 void CQuorvexDlg::OnOK() {
   if (st.bSettingChanged || st.bQueried) {

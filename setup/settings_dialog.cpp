@@ -1,29 +1,33 @@
-// What the settings reader and writer ask of the dialog: the connect mode and the printer
-// chosen in the list.
+// The program's side of the settings file: the connect mode the reader found, and what the
+// writer takes from the dialog (the printer chosen in the list and the connect mode).
 #include <cstring>
 
 #include "setup/QuorvexDlg.h"
 
-void CQuorvexDlg::ApplyConnectMode(const char* mode) {
+void CQuorvexDlg::ApplyStoredMode(bool fileRead) {
+  if (!fileRead) {
+    OnManual();  // no file: Manual
+    return;
+  }
   if (!st.bFirstLoad) return;  // the stored mode counts only until it has been applied
-  if (std::strcmp(mode, "AUTO") == 0)
+  if (std::strcmp(st.settings.BT_Connect, "AUTO") == 0)
     OnAuto();
   else
     OnManual();
 }
 
-void CQuorvexDlg::ApplyDefaultMode() { OnManual(); }
-
-void CQuorvexDlg::SelectedPrinter(char* out, size_t size) {
+void CQuorvexDlg::OnSaveSetting() {
+  Settings& s = st.settings;
   platform::DialogControls& c = Controls();
-  int sel = c.LbGetCurSel(IDC_PRINTER_LIST);
-  if (sel < 0) {
-    CopyField(out, size, "NONE");
-    return;
+  s.SavePrinterChosen = s.BT_SelPort >= 0 && s.BT_SelPort < kPortCount;
+  if (s.SavePrinterChosen) {
+    int sel = c.LbGetCurSel(IDC_PRINTER_LIST);
+    if (sel < 0)
+      CopyField(s.ChosenPrinter, "NONE");
+    else
+      c.LbGetText(IDC_PRINTER_LIST, sel, s.ChosenPrinter, sizeof s.ChosenPrinter);
+    s.ChosenPrinter[sizeof s.ChosenPrinter - 1] = '\0';
   }
-  c.LbGetText(IDC_PRINTER_LIST, sel, out, size);
+  s.SaveManual = !c.IsDlgButtonChecked(IDC_AUTO);
+  if (!::OnSaveSetting(s, st.szIniPath)) MessageBox(" FAILED to Save Setting");
 }
-
-bool CQuorvexDlg::AutoModeSelected() { return Controls().IsDlgButtonChecked(IDC_AUTO); }
-
-void CQuorvexDlg::ReportSaveFailed() { MessageBox(" FAILED to Save Setting"); }

@@ -41,7 +41,7 @@ Settings FullSettings() {
 std::string FullFileBytes() {
   Settings s = FullSettings();
   char bytes[4096];
-  size_t n = FormatSettings(s, nullptr, bytes, sizeof bytes);
+  size_t n = FormatSettings(s, bytes, sizeof bytes);
   return std::string(bytes, n);
 }
 

@@ -12,20 +12,10 @@
 
 namespace {
 
-class CheckingDialog : public SettingsDialog {
- public:
-  void ApplyConnectMode(const char* mode) override {
-    if (!std::memchr(mode, '\0', kFieldSize)) std::abort();
-  }
-  void ApplyDefaultMode() override { std::abort(); }  // the buffer reader always has "a file"
-  void SelectedPrinter(char* out, size_t size) override { CopyField(out, size, "NONE"); }
-  bool AutoModeSelected() override { return true; }
-  void ReportSaveFailed() override {}
-};
-
 void CheckSound(const Settings& s) {
   if (s.BT_SelPort < 0 || s.BT_SelPort >= kPortCount) std::abort();
   if (!std::memchr(s.BT_Baudrate, '\0', kBaudSize)) std::abort();
+  if (!std::memchr(s.BT_Connect, '\0', kFieldSize)) std::abort();
   for (const PortSetting& p : s.Port) {
     if (p.QueryPrtCount < 0 || p.QueryPrtCount > kQueryPrtMax) std::abort();
     for (const char* f : {p.SelHost, p.Selprt, p.HostVrsn, p.Reserve1, p.Reserve2, p.Reserve3,
@@ -43,13 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size) std::memcpy(copy.get(), data, size);
 
   Settings s;
-  CheckingDialog dialog;
-  LoadSettingFromBuffer(s, copy.get(), size, &dialog);
+  LoadSettingFromBuffer(s, copy.get(), size);
   CheckSound(s);
 
   // Whatever was read, the writer's file is one the reader takes back exactly.
   char first[4096];
-  size_t n = FormatSettings(s, nullptr, first, sizeof first);
+  size_t n = FormatSettings(s, first, sizeof first);
   if (n == 0) std::abort();
   std::unique_ptr<char[]> written(new char[n]);
   std::memcpy(written.get(), first, n);
@@ -57,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   LoadSettingFromBuffer(back, written.get(), n);
   CheckSound(back);
   char second[4096];
-  size_t m = FormatSettings(back, nullptr, second, sizeof second);
+  size_t m = FormatSettings(back, second, sizeof second);
   if (m != n || std::memcmp(first, second, n) != 0) std::abort();
   return 0;
 }

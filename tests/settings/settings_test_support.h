@@ -63,8 +63,9 @@ class ScratchDir {
   std::filesystem::path path_;
 };
 
-// The setup program's dialog as the reader and writer see it.
-class FakeDialog : public SettingsDialog {
+// The setup program's dialog as the reader and writer see it: what it is asked and told
+// around LoadSetting and OnSaveSetting, played as the program plays it.
+class FakeDialog {
  public:
   std::vector<std::string> modes_applied;
   int default_modes = 0;
@@ -73,17 +74,40 @@ class FakeDialog : public SettingsDialog {
   std::string selected_printer = "NONE";
   bool auto_selected = false;
 
-  void ApplyConnectMode(const char* mode) override { modes_applied.push_back(mode); }
-  void ApplyDefaultMode() override { ++default_modes; }
-  void SelectedPrinter(char* out, size_t size) override {
-    ++printer_asks;
-    CopyField(out, size, selected_printer.c_str());
+  // The program's choices for the next save, as it fills them in.
+  void Choose(Settings& s) {
+    s.SavePrinterChosen = s.BT_SelPort >= 0 && s.BT_SelPort < kPortCount;
+    if (s.SavePrinterChosen) {
+      ++printer_asks;
+      CopyField(s.ChosenPrinter, selected_printer.c_str());
+    }
+    s.SaveManual = !auto_selected;
   }
-  bool AutoModeSelected() override { return auto_selected; }
-  void ReportSaveFailed() override { ++save_failures; }
 };
 
-inline std::string Format(Settings& s, SettingsDialog* dialog = nullptr) {
+inline bool LoadSetting(Settings& s, const char* path, FakeDialog* dialog) {
+  bool read = ::LoadSetting(s, path);
+  if (read)
+    dialog->modes_applied.push_back(s.BT_Connect);
+  else
+    ++dialog->default_modes;
+  return read;
+}
+
+inline bool OnSaveSetting(Settings& s, const char* path, FakeDialog* dialog) {
+  dialog->Choose(s);
+  bool saved = ::OnSaveSetting(s, path);
+  if (!saved) ++dialog->save_failures;
+  return saved;
+}
+
+inline size_t FormatSettings(const Settings& s, FakeDialog* dialog, char* out, size_t size) {
+  Settings chosen = s;
+  if (dialog) dialog->Choose(chosen);
+  return ::FormatSettings(chosen, out, size);
+}
+
+inline std::string Format(const Settings& s, FakeDialog* dialog = nullptr) {
   char bytes[8192];
   size_t n = FormatSettings(s, dialog, bytes, sizeof bytes);
   return std::string(bytes, n);

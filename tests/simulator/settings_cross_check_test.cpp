@@ -25,7 +25,7 @@ TEST(SimulatorSettingsCrossCheck, TheDefaultFileIsWhatTheLibrarysWriterMakesFrom
   std::remove(missing.c_str());
   ASSERT_FALSE(LoadSetting(s, missing.c_str()));  // defaults applied
   char theirs[SIM_FILE_SIZE];
-  size_t theirLen = FormatSettings(s, nullptr, theirs, sizeof theirs);
+  size_t theirLen = FormatSettings(s, theirs, sizeof theirs);
   char ours[SIM_FILE_SIZE];
   size_t ourLen = sim_default_settings(ours, sizeof ours);
   ASSERT_GT(theirLen, 0u);
@@ -45,7 +45,7 @@ TEST(SimulatorSettingsCrossCheck, TheProgramReadsBackWhatAQueryFound) {
   CopyField(before.Port[0].QueryPrt[1], "NONE");
   before.BT_SelPort = 2;
   char text[SIM_FILE_SIZE];
-  size_t len = FormatSettings(before, nullptr, text, sizeof text);
+  size_t len = FormatSettings(before, text, sizeof text);
   ASSERT_GT(len, 0u);
   w.files[w.settingsPath] = std::string(text, len);
 
@@ -65,7 +65,7 @@ TEST(SimulatorSettingsCrossCheck, TheProgramReadsBackWhatAQueryFound) {
 
   // And the library's writer, given what it read, writes the very same file again.
   char again[SIM_FILE_SIZE];
-  size_t againLen = FormatSettings(after, nullptr, again, sizeof again);
+  size_t againLen = FormatSettings(after, again, sizeof again);
   EXPECT_EQ(w.files[w.settingsPath], std::string(again, againLen));
   std::remove(path.c_str());
 }
