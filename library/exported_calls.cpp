@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "library/command_steps.h"
+#include "library/driver_requests.h"
+#include "library/read_com.h"
 #include "platform/memory.h"
 
 namespace {
@@ -50,10 +51,6 @@ int PortIndex(const char* portText) {
 }  // namespace
 
 int32_t BT_ChkInputParam(MendalixState& st, const void* port, const void* text) {
-  st.CallLock.Acquire();
-  // Inside the lock: the lock orders it, the flag only shows that a call runs.
-  st.DllEntered.store(1, std::memory_order_relaxed);
-
   bool variantForm = HoldsBstr(port);
   TakeText(st.PortText, port, variantForm);
   TakeText(st.m_sPrt, text, variantForm);
@@ -72,45 +69,68 @@ int32_t BT_ChkInputParam(MendalixState& st, const void* port, const void* text) 
   return 0;
 }
 
-void EndCall(MendalixState& st) {
+namespace {
+
+// One call from start to end: waits for the running call, checks the arguments and, when
+// they name a port with a control device, runs command on it.
+template <typename Command>
+int32_t RunCall(MendalixState& st, const void* port, const void* text, Command command) {
+  platform::LockGuard lock(st.CallLock);
+  // Inside the lock: the lock orders it, the flag only shows that a call runs.
+  st.DllEntered.store(1, std::memory_order_relaxed);
+  int32_t r = BT_ChkInputParam(st, port, text);
+  if (r == 0) r = command(st);
   st.DllEntered.store(0, std::memory_order_relaxed);
-  st.CallLock.Release();
+  return r;
 }
+
+// A request's result word; it starts at 0, so a request the driver fails without writing
+// one yields 0.
+int32_t ResultWord(int (*request)(MendalixState&, uint32_t*), MendalixState& st) {
+  uint32_t word = 0;
+  request(st, &word);
+  return static_cast<int32_t>(word);
+}
+
+// Connects after a pause; a failed attempt is made once more after another, unless the
+// text is "NULL".
+int32_t Connect(MendalixState& st) {
+  st.clock.Sleep(kConnectPauseMs);
+  int32_t word = ResultWord(MyPCON, st);
+  if (strcmp(st.m_sPrt, "NULL") != 0 && word != 0) {
+    st.clock.Sleep(kConnectPauseMs);
+    word = ResultWord(MyPCON, st);
+  }
+  return word;
+}
+
+// "MON_ON" anywhere in the text starts monitoring, anything else stops it.
+int32_t Monitor(MendalixState& st) {
+  if (strstr(st.m_sPrt, "MON_ON")) {
+    StartReader(st);
+    return MyMONITOR(st);
+  }
+  SignalReaderStop(st);
+  int ok = MyMONITOR(st);
+  WaitReadNotPending(st);
+  return ok;
+}
+
+int32_t Query(MendalixState& st) { return ResultWord(MyPINQ, st); }
+int32_t Reset(MendalixState& st) { return ResultWord(MyRESET, st); }
+
+}  // namespace
 
 int32_t CallQuery(MendalixState& st, const void* port, const void* text) {
-  int32_t r = BT_ChkInputParam(st, port, text);
-  if (r == 0) r = static_cast<int32_t>(QueryStep(st));
-  EndCall(st);
-  return r;
+  return RunCall(st, port, text, Query);
 }
-
 int32_t CallConnect(MendalixState& st, const void* port, const void* text) {
-  int32_t r = BT_ChkInputParam(st, port, text);
-  if (r == 0) {
-    st.clock.Sleep(kConnectPauseMs);
-    uint32_t word = ConnectStep(st);
-    if (strcmp(st.m_sPrt, "NULL") != 0 && word != 0) {
-      st.clock.Sleep(kConnectPauseMs);
-      word = ConnectStep(st);
-    }
-    r = static_cast<int32_t>(word);
-  }
-  EndCall(st);
-  return r;
+  return RunCall(st, port, text, Connect);
 }
-
 int32_t CallMonitor(MendalixState& st, const void* port, const void* text) {
-  int32_t r = BT_ChkInputParam(st, port, text);
-  if (r == 0) r = MonitorStep(st);
-  EndCall(st);
-  return r;
+  return RunCall(st, port, text, Monitor);
 }
-
 int32_t CallReset(MendalixState& st, const void* port, const void* text) {
-  int32_t r = BT_ChkInputParam(st, port, text);
-  if (r == 0) r = static_cast<int32_t>(ResetStep(st));
-  EndCall(st);
-  return r;
+  return RunCall(st, port, text, Reset);
 }
-
 int32_t CallLong(const int32_t*) { return 3; }
