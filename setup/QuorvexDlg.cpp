@@ -59,28 +59,25 @@ static void ShowFileVersion(CQuorvexDlg& dlg, const char* path, int id) {
   dlg.Controls().SetText(id, st.szMsgBuf);
 }
 
-bool CQuorvexDlg::OnInitDialog() {
-  platform::DialogControls& c = Controls();
+namespace {
 
-  // 1. The hidden line-settings boxes that the port view sets.
+// The hidden line-settings boxes that the port view sets.
+void FillLineSettingBoxes(platform::DialogControls& c) {
   for (const char* t : {"9600", "19200", "38400"}) c.CbAddString(IDC_BAUDRATE, t);
   for (const char* t : {"N", "E", "O"}) c.CbAddString(IDC_PARITY, t);
   c.CbAddString(IDC_DATABITS, "8");
   for (const char* t : {"1", "2"}) c.CbAddString(IDC_STOPBITS, t);
+}
 
-  // 2. Base initialisation, with the data exchange.
-  fw::CDialog::OnInitDialog();
-
-  // 3. The About entry of the system menu.
+// The About entry of the system menu, the icons, and the COM list with a drop-down 60
+// pixels taller than the template's.
+void SetUpFrame(CQuorvexDlg& dlg) {
+  platform::DialogControls& c = dlg.Controls();
   char about[kTextSize];
-  if (seams.process->LoadString(IDS_ABOUTBOX, about, sizeof about) > 0)
+  if (dlg.seams.process->LoadString(IDS_ABOUTBOX, about, sizeof about) > 0)
     c.AppendSystemMenu(IDM_ABOUTBOX, about);
-
-  // 4. Icons.
-  c.SetIcon(m_hIcon, true);
-  c.SetIcon(m_hIcon, false);
-
-  // 5. The COM list, with a drop-down 60 pixels taller than the template's.
+  c.SetIcon(dlg.m_hIcon, true);
+  c.SetIcon(dlg.m_hIcon, false);
   for (int i = 0; i < kPortCount; ++i) {
     char name[8];
     std::snprintf(name, sizeof name, "COM%d", i + 1);
@@ -88,20 +85,20 @@ bool CQuorvexDlg::OnInitDialog() {
   }
   c.CbGrowDropDown(IDC_COMPORT, 60);
   c.CbSetCurSel(IDC_COMPORT, 0);
+}
 
-  // 6. Driver version.
+// The driver's, the program's and the library's versions (the library beside the program
+// file); the program's path into program.
+void ShowVersions(CQuorvexDlg& dlg, char (&program)[kPathBuf]) {
   char sysDir[kPathBuf] = "";
-  seams.process->GetSystemDirectory(sysDir, sizeof sysDir);
+  dlg.seams.process->GetSystemDirectory(sysDir, sizeof sysDir);
   char path[kTextSize];
   JoinPath(path, sizeof path, sysDir, "\\drivers\\Sarnovek.sys");
-  ShowFileVersion(*this, path, IDC_VERSION_DRIVER);
+  ShowFileVersion(dlg, path, IDC_VERSION_DRIVER);
 
-  // 7. Program version.
-  char program[kPathBuf] = "";
-  seams.process->GetModuleFileName(program, sizeof program);
-  ShowFileVersion(*this, program, IDC_VERSION_QUORVEX);
+  dlg.seams.process->GetModuleFileName(program, sizeof program);
+  ShowFileVersion(dlg, program, IDC_VERSION_QUORVEX);
 
-  // 8. Library version, from the library beside the program file.
   char dir[kPathBuf];
   std::snprintf(dir, sizeof dir, "%s", program);
   for (const char* name : {"QUORVEX.EXE", "quorvex.exe", "Quorvex.exe"}) {
@@ -111,9 +108,11 @@ bool CQuorvexDlg::OnInitDialog() {
     }
   }
   JoinPath(path, sizeof path, dir, "Mendalix.dll");
-  ShowFileVersion(*this, path, IDC_VERSION_MENDALIX);
+  ShowFileVersion(dlg, path, IDC_VERSION_MENDALIX);
+}
 
-  // 9. Settings and help file names: the program path with its extension replaced.
+// Settings and help file names: the program path with its extension replaced.
+void NameFiles(QuorvexState& st, const char* program) {
   char stem[kPathBuf];
   std::snprintf(stem, sizeof stem, "%s", program);
   char* ext = std::strstr(stem, ".EXE");
@@ -123,26 +122,15 @@ bool CQuorvexDlg::OnInitDialog() {
   // The help file's path is quoted: a program under "C:\Program Files" would otherwise open
   // "C:\Program" in Notepad.
   std::snprintf(st.szHelpCmd, sizeof st.szHelpCmd, "notepad.exe \"%s.txt\"", stem);
+}
 
-  // 10. Publish the settings path for the driver.
-  WrtIniPathReg();
-
-  // 11. The settings, with the stored connect mode applied to the radios.
-  ReloadSettings();
-
-  // 12. Developer controls, then the port view.
-  const char* first = Arg(0);
-  if (first && std::strcmp(first, "/d") == 0) {
-    for (int id : {IDC_MANUAL, IDC_HOST_RESET, IDC_CONNECT, IDC_ENTER_DATA_MODE,
-                   IDC_END_DATA_MODE, IDC_DISCONNECT})
-      c.Enable(id, true);
-  }
-  ShowPortSetting();
-
-  // 13. The library, by its bare name. The current directory is taken out of the search
-  // order first, so that a library planted there is never loaded: naming the program's own
-  // folder (first in the order anyway) puts it in the current directory's place. An empty
-  // name would do the same on Windows, but not everywhere the program runs.
+// The library by its bare name, its calls bound by name. The current directory is taken
+// out of the search order first, so that a library planted there is never loaded: naming
+// the program's own folder (first in the order anyway) puts it in the current directory's
+// place. An empty name would do the same on Windows, but not everywhere the program runs.
+bool LoadLibraryBesideProgram(CQuorvexDlg& dlg, const char* program) {
+  QuorvexState& st = dlg.st;
+  platform::ModuleApi& modules = *dlg.seams.modules;
   char programDir[kPathBuf];
   std::snprintf(programDir, sizeof programDir, "%s", program);
   char* cut = nullptr;
@@ -152,35 +140,55 @@ bool CQuorvexDlg::OnInitDialog() {
   // directory, the very place the search must not look.
   if (cut && (cut == programDir || cut[-1] == ':')) ++cut;
   *(cut ? cut : programDir) = '\0';
-  seams.modules->SetDllDirectory(programDir);
-  st.hInstCtrl = seams.modules->LoadLibrary("Mendalix.dll");
+  modules.SetDllDirectory(programDir);
+  st.hInstCtrl = modules.LoadLibrary("Mendalix.dll");
   if (!st.hInstCtrl) {
-    MessageBox("Mendalix.dll  not found");
+    dlg.MessageBox("Mendalix.dll  not found");
     return false;
   }
+  st.BT_OnConnect = reinterpret_cast<BT_OnConnect_t>(modules.GetProcAddress(st.hInstCtrl, "BT_OnConnect"));
+  st.BT_OnQuery = reinterpret_cast<BT_OnQuery_t>(modules.GetProcAddress(st.hInstCtrl, "BT_OnQuery"));
+  st.BT_OnReset = reinterpret_cast<BT_OnReset_t>(modules.GetProcAddress(st.hInstCtrl, "BT_OnReset"));
+  return true;
+}
 
-  // 14. Bind by name.
-  st.BT_OnConnect = reinterpret_cast<BT_OnConnect_t>(seams.modules->GetProcAddress(st.hInstCtrl, "BT_OnConnect"));
-  st.BT_OnQuery = reinterpret_cast<BT_OnQuery_t>(seams.modules->GetProcAddress(st.hInstCtrl, "BT_OnQuery"));
-  st.BT_OnReset = reinterpret_cast<BT_OnReset_t>(seams.modules->GetProcAddress(st.hInstCtrl, "BT_OnReset"));
+// The port switch "/QCOMn" (any case), also when it is the only argument.
+void ApplyPortSwitch(CQuorvexDlg& dlg, const char* first) {
+  if (!first || std::strlen(first) != 6 || first[5] < '1' || first[5] > '4') return;
+  char head[6];
+  for (int i = 0; i < 5; ++i)
+    head[i] = (first[i] >= 'a' && first[i] <= 'z') ? static_cast<char>(first[i] - 32) : first[i];
+  head[5] = '\0';
+  if (std::strcmp(head, "/QCOM") != 0) return;
+  dlg.st.BT_SelPort = first[5] - '1';
+  dlg.Controls().CbSetCurSel(IDC_COMPORT, dlg.st.BT_SelPort);
+  dlg.ShowPortSetting();
+}
 
-  // 15. Port switch "/QCOMn", also when it is the only argument.
-  if (first && std::strlen(first) == 6 && first[5] >= '1' && first[5] <= '4') {
-    char head[6];
-    for (int i = 0; i < 5; ++i)
-      head[i] = (first[i] >= 'a' && first[i] <= 'z') ? static_cast<char>(first[i] - 32) : first[i];
-    head[5] = '\0';
-    if (std::strcmp(head, "/QCOM") == 0) {
-      st.BT_SelPort = first[5] - '1';
-      c.CbSetCurSel(IDC_COMPORT, st.BT_SelPort);
-      ShowPortSetting();
-    }
+}  // namespace
+
+bool CQuorvexDlg::OnInitDialog() {
+  FillLineSettingBoxes(Controls());
+  fw::CDialog::OnInitDialog();  // base initialisation, with the data exchange
+  SetUpFrame(*this);
+  char program[kPathBuf] = "";
+  ShowVersions(*this, program);
+  NameFiles(st, program);
+  WrtIniPathReg();   // the driver writes query results into the file named here
+  ReloadSettings();  // the stored connect mode applied to the radios
+
+  // "/d" enables the developer controls; then the port view.
+  const char* first = Arg(0);
+  if (first && std::strcmp(first, "/d") == 0) {
+    for (int id : {IDC_MANUAL, IDC_HOST_RESET, IDC_CONNECT, IDC_ENTER_DATA_MODE,
+                   IDC_END_DATA_MODE, IDC_DISCONNECT})
+      Controls().Enable(id, true);
   }
+  ShowPortSetting();
 
-  // 16. The connection-state monitor.
+  if (!LoadLibraryBesideProgram(*this, program)) return false;
+  ApplyPortSwitch(*this, first);
   StartMonitor();
-
-  // 17. The two switches.
   RdPlaySoundReg();
   RdAutoRunReg();
   st.bSwitchesRead = true;
