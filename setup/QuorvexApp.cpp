@@ -1,8 +1,6 @@
 #include "setup/QuorvexApp.h"
 
 bool CQuorvexApp::InitInstance() {
-  fw::AfxEnableControlContainer();
-  fw::Enable3dControls();
   CQuorvexDlg dlg(seams_, argc_, argv_);
   dlg.DoModal();
   return false;  // no message loop of our own: the process ends

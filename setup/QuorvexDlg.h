@@ -144,7 +144,6 @@ class CQuorvexDlg : public fw::CDialog {
   void OnManual();
   void OnThreadMsg();
   void OnStateLabels();
-  void OnNoAction() {}
   void OnOpencomClicked();  // the hidden "OpenCom" button: OnOpencom, result unused
 
   // The settings file (settings_dialog.cpp). fileRead: what LoadSetting returned.

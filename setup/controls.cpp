@@ -14,7 +14,8 @@ using fw::kLbnSelChange;
 using fw::OnCommand;
 using fw::OnMessage;
 
-// The message map, in the order of the table of controls.
+// The message map, in the order of the table of controls. The developer buttons (Connect,
+// data mode, Disconnect, host reset, test, baud rate) have no handler: a click does nothing.
 static const fw::MessageMapEntry<Dlg> kMessageMap[] = {
     OnMessage<Dlg>(fw::kWmSysCommand, &Dlg::OnSysCommand),
     OnMessage<Dlg>(fw::kWmPaint, &Dlg::OnPaint),
@@ -24,21 +25,14 @@ static const fw::MessageMapEntry<Dlg> kMessageMap[] = {
     OnCommand<Dlg>(IDC_SAVESETTING, kBnClicked, &Dlg::OnSaveSetting),
     OnCommand<Dlg>(IDC_PRINTER_LIST, kLbnSelChange, &Dlg::OnSelchangePrinter),
     OnCommand<Dlg>(IDC_QUERY, kBnClicked, &Dlg::OnQuery),
-    OnCommand<Dlg>(IDC_CONNECT, kBnClicked, &Dlg::OnNoAction),
-    OnCommand<Dlg>(IDC_ENTER_DATA_MODE, kBnClicked, &Dlg::OnNoAction),
-    OnCommand<Dlg>(IDC_END_DATA_MODE, kBnClicked, &Dlg::OnNoAction),
-    OnCommand<Dlg>(IDC_DISCONNECT, kBnClicked, &Dlg::OnNoAction),
     OnCommand<Dlg>(IDC_OPENCOM, kBnClicked, &Dlg::OnOpencomClicked),
     OnCommand<Dlg>(IDC_CLOSECOM, kBnClicked, &Dlg::OnClosecom),
-    OnCommand<Dlg>(IDC_HOST_RESET, kBnClicked, &Dlg::OnNoAction),
     OnCommand<Dlg>(IDC_COMPORT, kCbnSelChange, &Dlg::OnSelchangeComPort),
     OnCommand<Dlg>(IDC_COMPORT, kCbnEditChange, &Dlg::OnEditchangeComPort),
     OnCommand<Dlg>(IDC_AUTO, kBnClicked, &Dlg::OnAuto),
     OnCommand<Dlg>(IDC_MANUAL, kBnClicked, &Dlg::OnManual),
     OnCommand<Dlg>(IDC_HELPTEXT, kBnClicked, &Dlg::OnShowHelpText),
-    OnCommand<Dlg>(IDC_MYTEST, kBnClicked, &Dlg::OnNoAction),
     OnCommand<Dlg>(IDC_CONNECT_PRINTER, kBnClicked, &Dlg::OnConnectPrinter),
-    OnCommand<Dlg>(IDC_CHANGE_BAUDRATE, kBnClicked, &Dlg::OnNoAction),
     OnCommand<Dlg>(IDC_STATE_COM1, kBnClicked, &Dlg::OnStateLabels),
     OnCommand<Dlg>(IDC_THREADMSG, kBnClicked, &Dlg::OnThreadMsg),
     OnCommand<Dlg>(IDC_PLAYSOUND_ON, kBnClicked, &Dlg::OnPlaySoundOn),

@@ -6,7 +6,6 @@
 #include "protocol/driver_protocol.h"
 #include "platform/sound.h"
 #include "setup/QuorvexDlg.h"
-#include "setup/framework/afxthread.h"
 
 namespace {
 
@@ -76,8 +75,8 @@ void CQuorvexDlg::MonitorConnectState(void* param) {
   CQuorvexDlg* dlg = static_cast<CQuorvexDlg*>(param);
   platform::ThreadApi* threads = dlg->seams.threads;
   RunMonitor(*dlg);
-  // Like the framework's thread end: exit code 0, without touching the dialog again.
-  fw::AfxEndThread(*threads, 0);
+  // Exit code 0, without touching the dialog again.
+  threads->ExitCurrent(0);
 }
 
 void CQuorvexDlg::PublishSelHostLeads() {
@@ -91,7 +90,7 @@ void CQuorvexDlg::StartMonitor() {
   if (st.bMonitorStarted) return;
   PublishSelHostLeads();
   st.bMonitorStop.store(0, std::memory_order_release);
-  st.hMonitorThread = fw::AfxBeginThread(*seams.threads, &CQuorvexDlg::MonitorConnectState, this);
+  st.hMonitorThread = seams.threads->Start(&CQuorvexDlg::MonitorConnectState, this);
   st.bMonitorStarted = st.hMonitorThread != nullptr;
 }
 

@@ -10,9 +10,4 @@ class CWinApp {
   virtual bool InitInstance() = 0;
 };
 
-// Hosting of embedded controls and three-dimensional control drawing: the platform's dialogs
-// already draw that way, so these keep the start-up's shape without doing anything.
-inline void AfxEnableControlContainer() {}
-inline void Enable3dControls() {}
-
 }  // namespace fw
