@@ -2,13 +2,23 @@
 //
 // One CQuorvexDlg per process (tests make as many as they like), built on the seams in
 // QuorvexSeams, so that the same code runs on a real window under Windows and on the
-// headless dialog of the host tests. Handlers are split by subject across files:
-//   QuorvexDlg.cpp      start-up, port view, frame (About, icon, help), tear-down
-//   controls.cpp        control handlers, status list, result messages, state labels, EXIT/Esc
+// headless dialog of the host tests.
+//
+// Map of setup/ (calls go down this list, never up):
+//   win32/main.cpp      entry: builds the Windows seams, runs CQuorvexApp (QuorvexApp.*)
+//   QuorvexApp.cpp      runs CQuorvexDlg modally through framework/ (afxdialog.*: message
+//                       map routing, data exchange; win32_modal/host_modal: the window loop)
+//   controls.cpp        message map and control handlers: status list, result messages,
+//                       state labels, EXIT/Esc; handlers call the workflows and switches
+//   QuorvexDlg.cpp      start-up (OnInitDialog as named steps), port view, frame, tear-down
+//   workflows.cpp       port probe, query and connect: library calls through st's entry
+//                       points, settings reloads, status lines and boxes
+//   settings_dialog.cpp the stored connect mode after a load; the dialog's choices before a
+//                       save (settings/ is plain data and calls nothing here)
 //   switches.cpp        the PlaySound and AutoRun switches and the BTiniPath store
-//   settings_dialog.cpp the stored connect mode, and saving with the dialog's choices
-//   workflows.cpp       port probe, query and connect workflows
-//   monitor.cpp         the connection-state monitor thread
+//   monitor.cpp         the connection-state thread: reads the driver's registry values and
+//                       posts ThreadMsg / state-label commands back to the dialog's thread
+// Below all of them: settings/ (the file), protocol/ (the driver's words), platform/ (seams).
 #pragma once
 #include <atomic>
 #include <cstddef>

@@ -110,8 +110,7 @@ void CQuorvexDlg::OnQuery() {
   // The driver has written what it found into the port's block of the settings file; the
   // reload is the only way it reaches the dialog. The reload also takes the file's
   // BT_SelPort, but the dialog stays on the port it queried.
-  ReloadSettings();
-  PublishSelHostLeads();
+  ReloadSettings();  // also publishes the monitor's SelHost leads
   st.BT_SelPort = queried;
   MakeComPortName();
 
@@ -222,7 +221,6 @@ void CQuorvexDlg::AutoConnect() {
   AddStatusLine("Auto Connect Completed.");
 
   ReloadSettings();  // the dialog ends on the port the file names
-  PublishSelHostLeads();
   ShowPortSetting();
   EnableMainButtons(true);
 }
