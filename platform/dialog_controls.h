@@ -1,7 +1,7 @@
 // The controls of one dialog window, reached by control id, in the terms of the Win32 dialog
 // calls (SetDlgItemTextA, EnableWindow, LB_*/CB_* messages, CheckRadioButton,
 // IsDlgButtonChecked, MessageBoxA, PostMessageA). The Win32 adapter wraps a real HWND; the
-// host adapter (platform/host/headless_dialog.h) keeps every control's state in memory.
+// host adapter (tests/support/headless_dialog.h) keeps every control's state in memory.
 //
 // Contract: every call but PostCommand is made on the dialog's own thread. PostCommand may
 // come from any thread; the command reaches the dialog's handlers later, on its thread.

@@ -15,7 +15,7 @@ class FileVersionApi {
   virtual bool QueryFileVersion(const void* data, uint32_t* ms, uint32_t* ls) = 0;
 };
 
-// The Win32 adapter (win32 flavour only; host tests use the fakes in platform/host/).
+// The Win32 adapter (win32 flavour only; host tests use the fakes in tests/support/).
 FileVersionApi& SystemFileVersions();
 
 }  // namespace platform

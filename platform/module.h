@@ -16,7 +16,7 @@ class ModuleApi {
   virtual void FreeLibrary(ModuleHandle h) = 0;
 };
 
-// The Win32 adapter (win32 flavour only; host tests use the fakes in platform/host/).
+// The Win32 adapter (win32 flavour only; host tests use the fakes in tests/support/).
 ModuleApi& SystemModules();
 
 }  // namespace platform

@@ -18,7 +18,7 @@ class ProcessApi {
   virtual void* LoadIcon(int id) = 0;
 };
 
-// The Win32 adapter (win32 flavour only; host tests use the fakes in platform/host/).
+// The Win32 adapter (win32 flavour only; host tests use the fakes in tests/support/).
 ProcessApi& SystemProcess();
 
 }  // namespace platform

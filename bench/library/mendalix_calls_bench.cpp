@@ -16,7 +16,7 @@
 #include "library/exported_calls.h"
 #include "library/mendalix_app.h"
 #include "protocol/driver_protocol.h"
-#include "platform/host/virtual_clock.h"
+#include "tests/support/virtual_clock.h"
 
 namespace {
 

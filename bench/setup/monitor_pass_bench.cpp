@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "protocol/driver_protocol.h"
-#include "platform/host/fake_sound.h"
-#include "platform/host/virtual_clock.h"
+#include "tests/support/fake_sound.h"
+#include "tests/support/virtual_clock.h"
 #include "platform/process.h"
 #include "setup/QuorvexDlg.h"
 #include "setup/monitor.h"

@@ -13,7 +13,7 @@
 #include "library/exported_calls.h"
 #include "library/mendalix_app.h"
 #include "platform/host/memory_registry.h"
-#include "platform/host/virtual_clock.h"
+#include "tests/support/virtual_clock.h"
 #include "simulator/host/simulator_devices.h"
 #include "tools/btctl/result_text.h"
 #include "tools/btctl/status_command.h"

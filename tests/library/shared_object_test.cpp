@@ -8,7 +8,7 @@
 #include "fake_driver.h"
 #include "library/include/Mendalix.h"
 #include "protocol/driver_protocol.h"
-#include "platform/host/virtual_clock.h"
+#include "tests/support/virtual_clock.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The test clock that the library's and the setup program's tests run on.
-#include "platform/host/virtual_clock.h"
+#include "tests/support/virtual_clock.h"
 
 #include <gtest/gtest.h>
 

@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/host/fake_comm.h"
-#include "platform/host/fake_modules.h"
-#include "platform/host/fake_process.h"
-#include "platform/host/fake_sound.h"
-#include "platform/host/fake_versions.h"
-#include "platform/host/headless_dialog.h"
+#include "tests/support/fake_comm.h"
+#include "tests/support/fake_modules.h"
+#include "tests/support/fake_process.h"
+#include "tests/support/fake_sound.h"
+#include "tests/support/fake_versions.h"
+#include "tests/support/headless_dialog.h"
 #include "platform/host/memory_registry.h"
-#include "platform/host/virtual_clock.h"
+#include "tests/support/virtual_clock.h"
 #include "setup/QuorvexDlg.h"
 
 namespace rig {

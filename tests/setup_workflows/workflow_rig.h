@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "platform/file_version.h"
-#include "platform/host/fake_comm.h"
-#include "platform/host/fake_sound.h"
-#include "platform/host/headless_dialog.h"
+#include "tests/support/fake_comm.h"
+#include "tests/support/fake_sound.h"
+#include "tests/support/headless_dialog.h"
 #include "platform/host/memory_registry.h"
-#include "platform/host/virtual_clock.h"
+#include "tests/support/virtual_clock.h"
 #include "platform/module.h"
 #include "platform/process.h"
 #include "platform/thread.h"

@@ -16,7 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/host/memory_registry.h"
-#include "platform/host/virtual_clock.h"
+#include "tests/support/virtual_clock.h"
 #include "simulator/host/simulator_devices.h"
 #include "simulator/host/simulator_serial_ports.h"
 

@@ -1,5 +1,5 @@
-#include "platform/host/fake_process.h"
-#include "platform/host/copy_out.h"
+#include "tests/support/fake_process.h"
+#include "tests/support/copy_out.h"
 
 #include <algorithm>
 #include <cstdint>

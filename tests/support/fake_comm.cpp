@@ -1,4 +1,4 @@
-#include "platform/host/fake_comm.h"
+#include "tests/support/fake_comm.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "platform/host/fake_sound.h"
+#include "tests/support/fake_sound.h"
 
 #include <cstdio>
 

@@ -1,5 +1,5 @@
-#include "platform/host/headless_dialog.h"
-#include "platform/host/copy_out.h"
+#include "tests/support/headless_dialog.h"
+#include "tests/support/copy_out.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "platform/host/fake_versions.h"
+#include "tests/support/fake_versions.h"
 
 #include <cstring>
 

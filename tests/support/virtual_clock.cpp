@@ -1,4 +1,4 @@
-#include "platform/host/virtual_clock.h"
+#include "tests/support/virtual_clock.h"
 
 #include <chrono>
 

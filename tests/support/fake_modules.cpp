@@ -1,4 +1,4 @@
-#include "platform/host/fake_modules.h"
+#include "tests/support/fake_modules.h"
 
 #include <cstdint>
 
