@@ -127,3 +127,26 @@ function(wine_test_properties name)
                          TIMEOUT ${limit} ENVIRONMENT "${env};${extra}")
   endif()
 endfunction()
+
+# test_path(VAR PATH) - PATH as a test program sees it: under Wine the source and build
+# trees are reached through drive Z:, the Unix root.
+function(test_path var path)
+  if(WIN32)
+    set(${var} "Z:${path}" PARENT_SCOPE)
+  else()
+    set(${var} "${path}" PARENT_SCOPE)
+  endif()
+endfunction()
+
+# add_subsystem_folders() - adds every folder below the current one, and below its wine/,
+# that has a CMakeLists, in name order.
+macro(add_subsystem_folders)
+  file(GLOB _subsystem_dirs LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
+       CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/* ${CMAKE_CURRENT_SOURCE_DIR}/wine/*)
+  list(SORT _subsystem_dirs)
+  foreach(_dir ${_subsystem_dirs})
+    if(NOT _dir STREQUAL "wine" AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_dir}/CMakeLists.txt)
+      add_subdirectory(${_dir})
+    endif()
+  endforeach()
+endmacro()
