@@ -15,15 +15,7 @@ using ::testing::Not;
 namespace {
 
 // COM2 and COM1 served by devices 0 and 1; COM3 and COM4 without a device.
-class Calls : public LibraryTest {
- protected:
-  void SetUp() override {
-    LibraryTest::SetUp();
-    driver.AddDevice(0, 1);
-    driver.AddDevice(1, 0);
-    Load();
-  }
-};
+using Calls = LibraryWith<1, 0>;
 
 TEST_F(Calls, AQueryOnCom2GoesToTheDeviceServingCom2AndReturnsTheDriversWord) {
   driver.QueueWords({LINK_HOST_DONGLE_FAILED});

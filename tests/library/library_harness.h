@@ -72,6 +72,18 @@ class LibraryTest : public ::testing::Test {
   size_t startupRequests_ = 0;
 };
 
+// The library loaded with devices 0, 1, ... serving the COM indexes given, in that order.
+template <uint32_t... ComIndex>
+class LibraryWith : public LibraryTest {
+ protected:
+  void SetUp() override {
+    LibraryTest::SetUp();
+    int device = 0;
+    (driver.AddDevice(device++, ComIndex), ...);
+    Load();
+  }
+};
+
 // A VARIANT holding a BSTR built from UTF-16 units.
 struct BstrVariant {
   explicit BstrVariant(std::u16string text);

@@ -8,15 +8,7 @@
 namespace {
 
 // COM1 served by device 0, COM2 by device 1.
-class Monitor : public LibraryTest {
- protected:
-  void SetUp() override {
-    LibraryTest::SetUp();
-    driver.AddDevice(0, 0);
-    driver.AddDevice(1, 1);
-    Load();
-  }
-};
+using Monitor = LibraryWith<0, 1>;
 
 TEST_F(Monitor, StartReadsCom1sDeviceAndStopEndsTheReadAndTheReader) {
   EXPECT_EQ(CallMonitor(*st, "COM1", "MON_ON"), 1);
