@@ -21,24 +21,21 @@ std::vector<std::string>& LibraryCalls() {
 }
 
 namespace {
-int32_t FakeQuery(const char* port, const char* text) {
-  LibraryCalls().push_back(std::string("BT_OnQuery(") + port + "," + text + ")");
+int Record(const char* fn, const void* port, const void* text) {
+  LibraryCalls().push_back(std::string(fn) + "(" + static_cast<const char*>(port) + "," +
+                           static_cast<const char*>(text) + ")");
   return 0;
 }
-int32_t FakeConnect(const char* port, const char* text) {
-  LibraryCalls().push_back(std::string("BT_OnConnect(") + port + "," + text + ")");
-  return 0;
+int MENDALIX_API FakeQuery(const void* port, const void* text) {
+  return Record("BT_OnQuery", port, text);
 }
-int32_t FakeReset(const char* port, const char* text) {
-  LibraryCalls().push_back(std::string("BT_OnReset(") + port + "," + text + ")");
-  return 0;
+int MENDALIX_API FakeConnect(const void* port, const void* text) {
+  return Record("BT_OnConnect", port, text);
+}
+int MENDALIX_API FakeReset(const void* port, const void* text) {
+  return Record("BT_OnReset", port, text);
 }
 }  // namespace
-
-platform::ThreadHandle ParkedThreads::Start(void (*)(void*), void*) {
-  ++starts;
-  return reinterpret_cast<platform::ThreadHandle>(0x7E57);
-}
 
 DialogRig::DialogRig()
     : ui(quorvex_res::kMainDialogControls, quorvex_res::kMainDialogControlCount),
@@ -80,19 +77,12 @@ void DialogRig::WithoutLibrary() { modules.Withdraw("Mendalix.dll"); }
 
 void DialogRig::WriteSettings(int selPort, const std::string& baud, const PortFile ports[4],
                               const std::string& mode) {
-  std::ostringstream f;
-  f << "BT_SelPort: COM" << selPort + 1 << "\r\nBT_Baudrate: " << baud << "\r\n";
-  for (int n = 0; n < 4; ++n) {
-    const PortFile& p = ports[n];
-    f << "\r\nBT_Port: COM" << n + 1 << "\r\n\t BT_SelHost:  " << p.host
-      << "\r\n\t BT_Selprt:   " << p.selprt << "\r\n";
-    for (const auto& a : p.printers) f << "\t BT_QueryPrt: " << a << "\r\n";
-    if (p.printers.size() < 7) f << "\t BT_QueryPrt: NONE\r\n";
-    f << "\t BT_HostVrsn: " << p.version << "\r\n";
-    for (int r = 1; r <= 4; ++r) f << "\t BT_Reserve" << r << ": NONE\r\n";
-  }
-  f << "\r\nBT_Connect: " << mode << "\r\n";
-  std::ofstream(iniPath_, std::ios::binary) << f.str();
+  setup_rig::Ini ini;
+  ini.selPort = selPort + 1;
+  ini.baud = baud;
+  for (int n = 0; n < 4; ++n) ini.port[n] = ports[n];
+  ini.mode = mode;
+  std::ofstream(iniPath_, std::ios::binary) << setup_rig::FormatIni(ini);
 }
 
 std::string DialogRig::ReadSettings() {

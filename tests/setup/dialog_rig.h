@@ -16,24 +16,15 @@
 #include "platform/host/memory_registry.h"
 #include "tests/support/virtual_clock.h"
 #include "setup/QuorvexDlg.h"
+#include "tests/setup/rig_common.h"
 
 namespace rig {
 
 // The library's calls as the program made them, "BT_OnQuery(COM2,NONE)".
 std::vector<std::string>& LibraryCalls();
 
-class ParkedThreads : public platform::ThreadApi {
- public:
-  int starts = 0;
-  platform::ThreadHandle Start(void (*)(void*), void*) override;
-  bool Join(platform::ThreadHandle, uint32_t) override { return true; }
-  void Release(platform::ThreadHandle) override {}
-};
-
-struct PortFile {
-  std::string host = "NONE", selprt = "NONE", version = "NONE";
-  std::vector<std::string> printers;
-};
+using setup_rig::ParkedThreads;
+using PortFile = setup_rig::IniPort;
 
 class DialogRig {
  public:

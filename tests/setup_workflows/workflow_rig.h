@@ -20,44 +20,20 @@
 #include "platform/process.h"
 #include "platform/thread.h"
 #include "setup/QuorvexDlg.h"
+#include "tests/setup/rig_common.h"
 
 namespace wf {
 
-// One port's block of the settings file.
-struct IniPort {
-  std::string host = "NONE";
-  std::string selprt = "NONE";
-  std::vector<std::string> printers;  // "NONE" ends the list in the file
-  std::string version = "NONE";
-};
-
-// The settings file as the program and the driver write it.
-struct Ini {
-  int selPort = 1;  // COM number
-  std::string baud = "19200N81";
-  IniPort port[4];
-  std::string mode = "AUTO";
-};
-std::string FormatIni(const Ini& ini);
+using setup_rig::FormatIni;
+using setup_rig::Ini;
+using setup_rig::IniPort;
+using setup_rig::ParkedThreads;
 
 // The library's calls as the program makes them.
 struct LibCall {
   std::string fn;  // "BT_OnQuery" or "BT_OnConnect"
   std::string port;
   std::string text;
-};
-
-// Threads that never run: workflow stories keep the monitor out of the way; the monitor's
-// own stories use real threads.
-class ParkedThreads : public platform::ThreadApi {
- public:
-  int starts = 0;
-  platform::ThreadHandle Start(void (*)(void*), void*) override {
-    ++starts;
-    return reinterpret_cast<platform::ThreadHandle>(0x7E57);
-  }
-  bool Join(platform::ThreadHandle, uint32_t) override { return true; }
-  void Release(platform::ThreadHandle) override {}
 };
 
 // The headless controls, logging status lines and boxes in the order the user meets them:
