@@ -19,7 +19,7 @@ void JoinPath(char* dst, size_t size, const char* src, const char* tail) {
 }  // namespace
 
 CQuorvexDlg::CQuorvexDlg(const QuorvexSeams& s, int ac, const char* const* av)
-    : fw::CDialog(IDD_QUORVEX_DIALOG), seams(s), argc(ac), argv(av) {
+    : fw::CDialog(IDD_QUORVEX_DIALOG), QuorvexProgram(s, ac, av, *this) {
   m_hIcon = seams.process->LoadIcon(IDR_MAINFRAME);
 }
 
@@ -195,20 +195,6 @@ bool CQuorvexDlg::OnInitDialog() {
   return true;
 }
 
-void CQuorvexDlg::MakeComPortName() {
-  std::snprintf(st.szComPort, sizeof st.szComPort, "COM%d", static_cast<int>(st.BT_SelPort) + 1);
-}
-
-bool CQuorvexDlg::ReloadSettings() {
-  bool read = LoadSetting(st.settings, st.szIniPath);
-  ApplyStoredMode(read);
-  CopyField(st.szBaudrate, st.settings.BT_Baudrate);
-  // Every workflow indexes the four records with the port; a file can hold anything.
-  if (st.BT_SelPort < 0 || st.BT_SelPort >= kPortCount) st.BT_SelPort = 0;
-  PublishSelHostLeads();
-  return read;
-}
-
 void CQuorvexDlg::ShowPortSetting() {
   platform::DialogControls& c = Controls();
   const PortSetting& r = st.settings.Port[st.BT_SelPort];
@@ -278,23 +264,4 @@ bool CQuorvexDlg::OnQueryDragIcon(uintptr_t, intptr_t, intptr_t* result) {
 bool CQuorvexDlg::OnDestroyMsg(uintptr_t, intptr_t, intptr_t*) {
   OnDestroy();
   return false;  // the frame's own destroy handling follows
-}
-
-void CQuorvexDlg::OnDestroy() {
-  // Pairs that were never read (no library at start) show neither button; writing them
-  // would turn both stored switches Off although the user chose nothing.
-  if (st.bSwitchesRead) {
-    WrtPlaySoundReg();
-    WrtAutoRunReg();
-  }
-  st.bMonitorStop = 1;
-  seams.clock->Sleep(1200);
-  StopMonitor();
-  std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, "FreeLibrary %p", st.hInstCtrl);  // trace
-  if (st.hInstCtrl) {
-    seams.modules->FreeLibrary(st.hInstCtrl);
-    st.hInstCtrl = nullptr;
-    st.BT_OnConnect = st.BT_OnQuery = st.BT_OnReset = nullptr;  // their code is gone
-  }
-  std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, "hInstCtrl %p", st.hInstCtrl);  // trace
 }

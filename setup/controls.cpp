@@ -50,51 +50,11 @@ bool CQuorvexDlg::RouteMessage(uint32_t msg, uintptr_t wParam, intptr_t lParam,
   return RouteMessageIn(this, kMessageMap, msg, wParam, lParam, result);
 }
 
-int CQuorvexDlg::FormatLinkResult(uint32_t flags, int port, char* out, size_t size) {
-  const char* format = "COM%d: Connect Ok";
-  if (flags != 0) {
-    // Each listed bit replaces the text so far: the highest listed bit wins.
-    static const struct {
-      uint32_t bit;
-      const char* text;
-    } kBits[] = {
-        {LINK_NO_DRIVER, "COM%d: No Driver Installed...."},
-        {LINK_DISCONNECTED, "COM%d: Disconnect Ok"},
-        {LINK_HOST_DONGLE_FAILED, "COM%d: Terminal Dongle Failed...."},
-        {LINK_PRINTER_CONN_FAILED, "COM%d: Printer Dongle Connection Failed...."},
-        {LINK_ANSWER_BACK_FAILED, "COM%d: XK printer Answer Back Failed...."},
-        {LINK_MAINBOARD_UNSUPPORTED, "COM%d: MainBoard Not Support...."},
-    };
-    format = "COM%d: Unknow Fail....";
-    for (const auto& b : kBits)
-      if (flags & b.bit) format = b.text;
-  }
-  int n = std::snprintf(out, size, format, port);
-  if (n < 0) return 0;
-  return static_cast<size_t>(n) < size ? n : static_cast<int>(size ? size - 1 : 0);
-}
-
-void CQuorvexDlg::AddStatusLine(const char* text) {
-  platform::DialogControls& c = Controls();
-  int at = c.LbInsertString(IDC_STATUS_LIST, -1, text);
-  c.LbSetCurSel(IDC_STATUS_LIST, at);
-  if (st.nStatusLines > kStatusLineMax)
-    c.LbDeleteString(IDC_STATUS_LIST, 0);
-  else
-    ++st.nStatusLines;
-}
-
 void CQuorvexDlg::EnableMainButtons(bool enable) {
   for (int id : {IDC_AUTO, IDC_QUERY, IDOK, IDC_CONNECT_PRINTER}) Controls().Enable(id, enable);
 }
 
-void CQuorvexDlg::OnSelchangeComPort() {
-  st.bSettingChanged = 1;
-  int sel = Controls().CbGetCurSel(IDC_COMPORT);
-  if (sel >= 0 && sel < kPortCount) st.BT_SelPort = sel;
-  MakeComPortName();
-  ShowPortSetting();
-}
+void CQuorvexDlg::OnSelchangeComPort() { ChoosePort(Controls().CbGetCurSel(IDC_COMPORT)); }
 
 void CQuorvexDlg::OnEditchangeComPort() {
   platform::DialogControls& c = Controls();
@@ -117,16 +77,39 @@ void CQuorvexDlg::OnSelchangePrinter() {
   CopyField(st.settings.Port[st.BT_SelPort].Selprt, text);
 }
 
-void CQuorvexDlg::OnManual() {
-  st.bSettingChanged = 1;
-  Controls().CheckRadioButton(IDC_AUTO, IDC_MANUAL, IDC_MANUAL);
+void CQuorvexDlg::AppendStatusLine(const char* text, bool dropOldest) {
+  platform::DialogControls& c = Controls();
+  int at = c.LbInsertString(IDC_STATUS_LIST, -1, text);
+  c.LbSetCurSel(IDC_STATUS_LIST, at);
+  if (dropOldest) c.LbDeleteString(IDC_STATUS_LIST, 0);
 }
 
-void CQuorvexDlg::OnOpencomClicked() { OnOpencom(); }
+void CQuorvexDlg::ShowConnectMode(bool autoMode) {
+  Controls().CheckRadioButton(IDC_AUTO, IDC_MANUAL, autoMode ? IDC_AUTO : IDC_MANUAL);
+}
 
-void CQuorvexDlg::OnThreadMsg() {
-  // A command with nothing queued (sent by anyone but the monitor) adds nothing.
-  if (st.TakeMonitorMessage()) AddStatusLine(st.szMonitorMsg);
+void CQuorvexDlg::ShowPlaySound(bool on) {
+  Controls().CheckRadioButton(IDC_PLAYSOUND_ON, IDC_PLAYSOUND_OFF,
+                              on ? IDC_PLAYSOUND_ON : IDC_PLAYSOUND_OFF);
+}
+
+void CQuorvexDlg::ShowAutoRun(bool on) {
+  Controls().CheckRadioButton(IDC_AUTORUN_ON, IDC_AUTORUN_OFF,
+                              on ? IDC_AUTORUN_ON : IDC_AUTORUN_OFF);
+}
+
+void CQuorvexDlg::ChosenPrinter(char* out, size_t size) {
+  platform::DialogControls& c = Controls();
+  int sel = c.LbGetCurSel(IDC_PRINTER_LIST);
+  if (sel < 0)
+    CopyField(out, size, "NONE");
+  else
+    c.LbGetText(IDC_PRINTER_LIST, sel, out, size);
+}
+
+void CQuorvexDlg::PostMonitorNews() {
+  Controls().PostCommand(IDC_THREADMSG);
+  Controls().PostCommand(IDC_STATE_COM1);
 }
 
 void CQuorvexDlg::OnStateLabels() {
@@ -171,20 +154,4 @@ void CQuorvexDlg::OnOK() {
 void CQuorvexDlg::OnCancel() {
   OnClosecom();
   fw::CDialog::OnCancel();
-}
-
-bool QuorvexState::PushMonitorMessage(const char* text) {
-  uint32_t head = MonitorMsgHead.load(std::memory_order_relaxed);
-  if (head - MonitorMsgTail.load(std::memory_order_acquire) >= kMonitorQueue) return false;
-  CopyField(MonitorMsg[head % kMonitorQueue].text, text);
-  MonitorMsgHead.store(head + 1, std::memory_order_release);
-  return true;
-}
-
-bool QuorvexState::TakeMonitorMessage() {
-  uint32_t tail = MonitorMsgTail.load(std::memory_order_relaxed);
-  if (tail == MonitorMsgHead.load(std::memory_order_acquire)) return false;
-  CopyField(szMonitorMsg, MonitorMsg[tail % kMonitorQueue].text);
-  MonitorMsgTail.store(tail + 1, std::memory_order_release);
-  return true;
 }

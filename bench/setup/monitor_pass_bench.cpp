@@ -19,7 +19,7 @@
 #include "tests/support/virtual_clock.h"
 #include "platform/process.h"
 #include "setup/QuorvexDlg.h"
-#include "setup/monitor.h"
+#include "setup/program/monitor.h"
 
 namespace {
 std::atomic<long> g_allocs{0};

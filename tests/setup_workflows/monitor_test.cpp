@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "protocol/driver_protocol.h"
-#include "setup/monitor.h"
+#include "setup/program/monitor.h"
 #include "tests/setup_workflows/workflow_rig.h"
 
 namespace wf {

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "platform/comm.h"
-#include "setup/QuorvexDlg.h"
+#include "setup/program/quorvex_program.h"
 
 namespace {
 
@@ -32,17 +32,17 @@ bool IsNone(const char* text) { return std::strcmp(text, kNone) == 0; }
 
 }  // namespace
 
-void CQuorvexDlg::ReportMissingCall(const char* name) {
+void QuorvexProgram::ReportMissingCall(const char* name) {
   // A library that loaded but lacks the call is named as such, not as missing.
   if (st.hInstCtrl)
     std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, "Mendalix.dll: %s not found", name);
   else
     CopyField(st.szMsgBuf, kNoLibrary);
   AddStatusLine(st.szMsgBuf);
-  MessageBox(st.szMsgBuf);
+  view.MessageBox(st.szMsgBuf);
 }
 
-void CQuorvexDlg::SetComTimeouts(void* port, uint32_t readTotalTimeoutConstant) {
+void QuorvexProgram::SetComTimeouts(void* port, uint32_t readTotalTimeoutConstant) {
   // Every field is set below, so the write does not depend on the read succeeding.
   platform::CommTimeouts t{};
   seams.comm->GetTimeouts(port, &t);
@@ -54,7 +54,7 @@ void CQuorvexDlg::SetComTimeouts(void* port, uint32_t readTotalTimeoutConstant) 
   seams.comm->SetTimeouts(port, t);
 }
 
-int CQuorvexDlg::OnOpencom() {
+int QuorvexProgram::OnOpencom() {
   if (st.hComPort != platform::InvalidComm()) return 1;
   MakeComPortName();
   st.hComPort = seams.comm->Open(st.szComPort);
@@ -75,21 +75,21 @@ int CQuorvexDlg::OnOpencom() {
   return 1;
 }
 
-void CQuorvexDlg::OnClosecom() {
+void QuorvexProgram::OnClosecom() {
   if (st.hComPort == platform::InvalidComm()) return;
   seams.comm->Close(st.hComPort);
   st.hComPort = platform::InvalidComm();
 }
 
-void CQuorvexDlg::OnQuery() {
+void QuorvexProgram::OnQuery() {
   if (st.hComPort == platform::InvalidComm() && !OnOpencom()) {
-    MessageBox(kQueryOpenFailed);
+    view.MessageBox(kQueryOpenFailed);
     return;
   }
   OnClosecom();  // the port is never held across a library call
 
-  EnableMainButtons(false);
-  Controls().SetText(IDC_QUERY, "Waiting....");
+  view.EnableMainButtons(false);
+  view.SetQueryCaption("Waiting....");
   const int32_t queried = st.BT_SelPort;
   st.bQueried = 1;
   MakeComPortName();
@@ -104,7 +104,7 @@ void CQuorvexDlg::OnQuery() {
   if (status == 0) {
     FormatLinkResult(0, st.BT_SelPort + 1, st.szMsgBuf, sizeof st.szMsgBuf);
     AddStatusLine(st.szMsgBuf);
-    MessageBox(st.szMsgBuf);
+    view.MessageBox(st.szMsgBuf);
   }
 
   // The driver has written what it found into the port's block of the settings file; the
@@ -118,29 +118,29 @@ void CQuorvexDlg::OnQuery() {
   if (status & LINK_HOST_DONGLE_FAILED) {
     std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, "COM%d: Terminal Dongle Failed....",
                   st.BT_SelPort + 1);
-    MessageBox(st.szMsgBuf);
+    view.MessageBox(st.szMsgBuf);
   } else if (!IsNone(port.QueryPrt[0])) {
     std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, "Query:  %s Found printer", st.szComPort);
     AddStatusLine(st.szMsgBuf);
   } else {
     std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, "Query:  %s No Printer", st.szComPort);
     AddStatusLine(st.szMsgBuf);
-    MessageBox("OnQuery:  No Printer !! ");
+    view.MessageBox("OnQuery:  No Printer !! ");
   }
 
-  Controls().SetText(IDC_QUERY, "Query Printer");
-  ShowPortSetting();
-  EnableMainButtons(true);
+  view.SetQueryCaption("Query Printer");
+  view.ShowPortSetting();
+  view.EnableMainButtons(true);
 }
 
-void CQuorvexDlg::OnConnectPrinter() {
-  EnableMainButtons(false);
+void QuorvexProgram::OnConnectPrinter() {
+  view.EnableMainButtons(false);
   OnAuto();
-  EnableMainButtons(true);
+  view.EnableMainButtons(true);
 }
 
-void CQuorvexDlg::OnAuto() {
-  Controls().CheckRadioButton(IDC_AUTO, IDC_MANUAL, IDC_AUTO);
+void QuorvexProgram::OnAuto() {
+  view.ShowConnectMode(true);
   if (st.bFirstLoad) {
     // The first Auto after start-up only applies the mode; the program never connects on
     // its own.
@@ -150,9 +150,9 @@ void CQuorvexDlg::OnAuto() {
   AutoConnect();
 }
 
-void CQuorvexDlg::AutoConnect() {
+void QuorvexProgram::AutoConnect() {
   if (st.hComPort == platform::InvalidComm() && !OnOpencom()) {
-    MessageBox(kConnectOpenFailed);
+    view.MessageBox(kConnectOpenFailed);
     return;
   }
   OnClosecom();
@@ -172,7 +172,7 @@ void CQuorvexDlg::AutoConnect() {
       std::snprintf(pinBuf, sizeof pinBuf, "Error:  COM%d, COM%d  select the same printer\n",
                     i + 1, j + 1);
       AddStatusLine(pinBuf);
-      MessageBox(pinBuf);
+      view.MessageBox(pinBuf);
       return;
     }
   }
@@ -182,7 +182,7 @@ void CQuorvexDlg::AutoConnect() {
     return;
   }
 
-  EnableMainButtons(false);
+  view.EnableMainButtons(false);
   for (int n = 1; n <= kPortCount; ++n) {
     std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, "init COM%d", n);
     AddStatusLine(st.szMsgBuf);
@@ -190,14 +190,14 @@ void CQuorvexDlg::AutoConnect() {
     // an earlier port was open does not redirect the run.
     st.BT_SelPort = n - 1;
     MakeComPortName();
-    Controls().CbSetCurSel(IDC_COMPORT, n - 1);
+    view.SelectPort(n - 1);
 
     const PortSetting& port = st.settings.Port[n - 1];
     if (!IsNone(port.Selprt)) {
-      OnSelchangeComPort();
+      ChoosePort(n - 1);  // as the user choosing it in the port box
       if (!OnOpencom()) {
         std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, kPortOpenFailed, n);
-        MessageBox(st.szMsgBuf);
+        view.MessageBox(st.szMsgBuf);
         continue;
       }
       OnClosecom();
@@ -208,7 +208,7 @@ void CQuorvexDlg::AutoConnect() {
       AddStatusLine(st.szMsgBuf);
       FormatLinkResult(status, n, st.szMsgBuf, sizeof st.szMsgBuf);
       AddStatusLine(st.szMsgBuf);
-      if (status != 0) MessageBox(st.szMsgBuf);
+      if (status != 0) view.MessageBox(st.szMsgBuf);
     } else if (!IsNone(port.QueryPrt[0])) {
       // Printers were found but none is bound: drop whatever link the port still has.
       MakeComPortName();
@@ -221,6 +221,6 @@ void CQuorvexDlg::AutoConnect() {
   AddStatusLine("Auto Connect Completed.");
 
   ReloadSettings();  // the dialog ends on the port the file names
-  ShowPortSetting();
-  EnableMainButtons(true);
+  view.ShowPortSetting();
+  view.EnableMainButtons(true);
 }

@@ -3,14 +3,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "setup/QuorvexDlg.h"
+#include "setup/program/quorvex_program.h"
 
 using platform::HKeyLocalMachine;
 using platform::RegKey;
 
 static const char kParametersFailed[] = "OnInitDialog: open registry failed: Sarnovek\\Parameters";
 
-void CQuorvexDlg::RdPlaySoundReg() {
+void QuorvexProgram::RdPlaySoundReg() {
   platform::RegistryApi& reg = *seams.registry;
   uint32_t cb = 4;
   RegKey key = nullptr;
@@ -26,14 +26,13 @@ void CQuorvexDlg::RdPlaySoundReg() {
   }
   if (cb == 0) {
     st.bPlaySound = 1;
-    Controls().CheckRadioButton(IDC_PLAYSOUND_ON, IDC_PLAYSOUND_OFF, IDC_PLAYSOUND_ON);
+    view.ShowPlaySound(true);
   } else {
-    Controls().CheckRadioButton(IDC_PLAYSOUND_ON, IDC_PLAYSOUND_OFF,
-                                st.bPlaySound ? IDC_PLAYSOUND_ON : IDC_PLAYSOUND_OFF);
+    view.ShowPlaySound(st.bPlaySound != 0);
   }
 }
 
-void CQuorvexDlg::RdAutoRunReg() {
+void QuorvexProgram::RdAutoRunReg() {
   platform::RegistryApi& reg = *seams.registry;
   uint32_t cb = 255;
   RegKey key = nullptr;
@@ -47,18 +46,18 @@ void CQuorvexDlg::RdAutoRunReg() {
   st.bAutoRun = 1;
   if (cb == 0) {
     st.bAutoRun = 0;
-    Controls().CheckRadioButton(IDC_AUTORUN_ON, IDC_AUTORUN_OFF, IDC_AUTORUN_OFF);
+    view.ShowAutoRun(false);
   } else {
-    Controls().CheckRadioButton(IDC_AUTORUN_ON, IDC_AUTORUN_OFF, IDC_AUTORUN_ON);
+    view.ShowAutoRun(true);
   }
 }
 
-void CQuorvexDlg::WrtPlaySoundReg() {
-  st.bPlaySound = Controls().IsDlgButtonChecked(IDC_PLAYSOUND_ON) ? 1 : 0;
+void QuorvexProgram::WrtPlaySoundReg() {
+  st.bPlaySound = view.PlaySoundChosen() ? 1 : 0;
   platform::RegistryApi& reg = *seams.registry;
   RegKey key = nullptr;
   if (reg.CreateKey(HKeyLocalMachine(), SARNO_PARAMETERS_KEY, &key) != platform::kErrorSuccess) {
-    MessageBox(kParametersFailed);
+    view.MessageBox(kParametersFailed);
     return;
   }
   int32_t value = st.bPlaySound;
@@ -66,12 +65,12 @@ void CQuorvexDlg::WrtPlaySoundReg() {
   reg.CloseKey(key);
 }
 
-void CQuorvexDlg::WrtAutoRunReg() {
-  st.bAutoRun = Controls().IsDlgButtonChecked(IDC_AUTORUN_ON) ? 1 : 0;
+void QuorvexProgram::WrtAutoRunReg() {
+  st.bAutoRun = view.AutoRunChosen() ? 1 : 0;
   platform::RegistryApi& reg = *seams.registry;
   RegKey key = nullptr;
   if (reg.CreateKey(HKeyLocalMachine(), kRunKey, &key) != platform::kErrorSuccess) {
-    MessageBox("WrtAutoRunReg: open AutoRun failed: ");
+    view.MessageBox("WrtAutoRunReg: open AutoRun failed: ");
     return;
   }
   char program[255] = "";
@@ -81,11 +80,11 @@ void CQuorvexDlg::WrtAutoRunReg() {
   reg.CloseKey(key);
 }
 
-void CQuorvexDlg::WrtIniPathReg() {
+void QuorvexProgram::WrtIniPathReg() {
   platform::RegistryApi& reg = *seams.registry;
   RegKey key = nullptr;
   if (reg.CreateKey(HKeyLocalMachine(), SARNO_PARAMETERS_KEY, &key) != platform::kErrorSuccess) {
-    MessageBox(kParametersFailed);
+    view.MessageBox(kParametersFailed);
     return;
   }
   char text[kTextSize + 4];
@@ -94,7 +93,7 @@ void CQuorvexDlg::WrtIniPathReg() {
   reg.CloseKey(key);
 }
 
-void CQuorvexDlg::OnPlaySoundOn() { st.bPlaySound = 1; }
-void CQuorvexDlg::OnPlaySoundOff() { st.bPlaySound = 0; }
-void CQuorvexDlg::OnAutoRunOn() { st.bAutoRun = 1; }
-void CQuorvexDlg::OnAutoRunOff() { st.bAutoRun = 0; }
+void QuorvexProgram::OnPlaySoundOn() { st.bPlaySound = 1; }
+void QuorvexProgram::OnPlaySoundOff() { st.bPlaySound = 0; }
+void QuorvexProgram::OnAutoRunOn() { st.bAutoRun = 1; }
+void QuorvexProgram::OnAutoRunOff() { st.bAutoRun = 0; }

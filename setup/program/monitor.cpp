@@ -1,11 +1,11 @@
 // The connection-state monitor thread and its hand-off to the dialog.
-#include "setup/monitor.h"
+#include "setup/program/monitor.h"
 
 #include <cstdio>
 
 #include "protocol/driver_protocol.h"
 #include "platform/sound.h"
-#include "setup/QuorvexDlg.h"
+#include "setup/program/quorvex_program.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ bool ReadConnectState(platform::RegistryApi& reg, int n, uint32_t* value) {
 
 }  // namespace
 
-int MonitorPass(CQuorvexDlg& dlg) {
+int MonitorPass(QuorvexProgram& dlg) {
   QuorvexState& st = dlg.st;
   const uint32_t leads = st.SelHostLeads.load(std::memory_order_acquire);
   int changes = 0;
@@ -50,11 +50,10 @@ int MonitorPass(CQuorvexDlg& dlg) {
     // (its thread blocked in a long library call) the change waits for a later pass rather
     // than losing its line; the label keeps the old state until then.
     char msg[100];
-    CQuorvexDlg::FormatLinkResult(value, n, msg, sizeof msg);
+    QuorvexProgram::FormatLinkResult(value, n, msg, sizeof msg);
     if (!st.PushMonitorMessage(msg)) continue;
     st.ConnectState[n - 1].store(value, std::memory_order_release);  // before the posts
-    dlg.Controls().PostCommand(IDC_THREADMSG);
-    dlg.Controls().PostCommand(IDC_STATE_COM1);
+    dlg.view.PostMonitorNews();
     ++changes;
 
     if (st.bPlaySound.load(std::memory_order_relaxed))
@@ -63,7 +62,7 @@ int MonitorPass(CQuorvexDlg& dlg) {
   return changes;
 }
 
-void RunMonitor(CQuorvexDlg& dlg) {
+void RunMonitor(QuorvexProgram& dlg) {
   for (;;) {
     dlg.seams.clock->Sleep(kPollMs);
     if (dlg.st.bMonitorStop.load(std::memory_order_acquire)) return;
@@ -71,30 +70,30 @@ void RunMonitor(CQuorvexDlg& dlg) {
   }
 }
 
-void CQuorvexDlg::MonitorConnectState(void* param) {
-  CQuorvexDlg* dlg = static_cast<CQuorvexDlg*>(param);
+void QuorvexProgram::MonitorConnectState(void* param) {
+  QuorvexProgram* dlg = static_cast<QuorvexProgram*>(param);
   platform::ThreadApi* threads = dlg->seams.threads;
   RunMonitor(*dlg);
   // Exit code 0, without touching the dialog again.
   threads->ExitCurrent(0);
 }
 
-void CQuorvexDlg::PublishSelHostLeads() {
+void QuorvexProgram::PublishSelHostLeads() {
   uint32_t leads = 0;
   for (int n = 0; n < kPortCount; ++n)
     leads |= static_cast<uint32_t>(static_cast<unsigned char>(st.settings.Port[n].SelHost[0])) << (8 * n);
   st.SelHostLeads.store(leads, std::memory_order_release);
 }
 
-void CQuorvexDlg::StartMonitor() {
+void QuorvexProgram::StartMonitor() {
   if (st.bMonitorStarted) return;
   PublishSelHostLeads();
   st.bMonitorStop.store(0, std::memory_order_release);
-  st.hMonitorThread = seams.threads->Start(&CQuorvexDlg::MonitorConnectState, this);
+  st.hMonitorThread = seams.threads->Start(&QuorvexProgram::MonitorConnectState, this);
   st.bMonitorStarted = st.hMonitorThread != nullptr;
 }
 
-void CQuorvexDlg::StopMonitor() {
+void QuorvexProgram::StopMonitor() {
   st.bMonitorStop.store(1, std::memory_order_release);
   if (!st.hMonitorThread) return;
   // The thread ends at the end of its current sleep, or once a pass stuck in a registry or
