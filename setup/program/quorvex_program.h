@@ -120,7 +120,6 @@ class QuorvexProgram {
   // args: the program's arguments without the program name (the standard split).
   QuorvexProgram(const QuorvexSeams& seams, int argc, const char* const* argv, SetupView& view);
 
-  QuorvexState& State() { return st; }
   const char* Arg(int i) const { return i < argc ? argv[i] : nullptr; }
 
   static int FormatLinkResult(uint32_t flags, int port, char* out, size_t size);

@@ -10,6 +10,14 @@ using platform::RegKey;
 
 static const char kParametersFailed[] = "OnInitDialog: open registry failed: Sarnovek\\Parameters";
 
+// Opens (or creates) the key under HKEY_LOCAL_MACHINE for writing; a box says when it cannot.
+static bool CreateKeyOrTell(platform::RegistryApi& reg, SetupView& view, const char* path,
+                            const char* failText, RegKey* key) {
+  if (reg.CreateKey(HKeyLocalMachine(), path, key) == platform::kErrorSuccess) return true;
+  view.MessageBox(failText);
+  return false;
+}
+
 void QuorvexProgram::RdPlaySoundReg() {
   platform::RegistryApi& reg = *seams.registry;
   uint32_t cb = 4;
@@ -56,10 +64,7 @@ void QuorvexProgram::WrtPlaySoundReg() {
   st.bPlaySound = view.PlaySoundChosen() ? 1 : 0;
   platform::RegistryApi& reg = *seams.registry;
   RegKey key = nullptr;
-  if (reg.CreateKey(HKeyLocalMachine(), SARNO_PARAMETERS_KEY, &key) != platform::kErrorSuccess) {
-    view.MessageBox(kParametersFailed);
-    return;
-  }
+  if (!CreateKeyOrTell(reg, view, SARNO_PARAMETERS_KEY, kParametersFailed, &key)) return;
   int32_t value = st.bPlaySound;
   reg.SetValue(key, "PlaySound", platform::kRegDword, &value, 4);
   reg.CloseKey(key);
@@ -69,10 +74,7 @@ void QuorvexProgram::WrtAutoRunReg() {
   st.bAutoRun = view.AutoRunChosen() ? 1 : 0;
   platform::RegistryApi& reg = *seams.registry;
   RegKey key = nullptr;
-  if (reg.CreateKey(HKeyLocalMachine(), kRunKey, &key) != platform::kErrorSuccess) {
-    view.MessageBox("WrtAutoRunReg: open AutoRun failed: ");
-    return;
-  }
+  if (!CreateKeyOrTell(reg, view, kRunKey, "WrtAutoRunReg: open AutoRun failed: ", &key)) return;
   char program[255] = "";
   if (st.bAutoRun == 1) seams.process->GetModuleFileName(program, sizeof program);
   reg.SetValue(key, "Quorvex", platform::kRegSz, program,
@@ -83,10 +85,7 @@ void QuorvexProgram::WrtAutoRunReg() {
 void QuorvexProgram::WrtIniPathReg() {
   platform::RegistryApi& reg = *seams.registry;
   RegKey key = nullptr;
-  if (reg.CreateKey(HKeyLocalMachine(), SARNO_PARAMETERS_KEY, &key) != platform::kErrorSuccess) {
-    view.MessageBox(kParametersFailed);
-    return;
-  }
+  if (!CreateKeyOrTell(reg, view, SARNO_PARAMETERS_KEY, kParametersFailed, &key)) return;
   char text[kTextSize + 4];
   std::snprintf(text, sizeof text, "\\??\\%s", st.szIniPath);
   reg.SetValue(key, "BTiniPath", platform::kRegSz, text, static_cast<uint32_t>(std::strlen(text)));
