@@ -3,12 +3,29 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstring>
 
 namespace platform {
 namespace {
 
 static_assert(sizeof(DCB) <= sizeof(CommState::raw), "CommState::raw must hold a DCB");
+
+// The line settings the program sets, either way between a DCB and a CommState.
+template <typename From, typename To>
+void CopyLineSettings(const From& f, To& t) {
+  t.BaudRate = f.BaudRate;
+  t.ByteSize = f.ByteSize;
+  t.Parity = f.Parity;
+  t.StopBits = f.StopBits;
+  t.fRtsControl = f.fRtsControl;
+}
+
+// CommTimeouts is COMMTIMEOUTS field for field: five DWORDs in the same order.
+static_assert(sizeof(CommTimeouts) == sizeof(COMMTIMEOUTS) &&
+                  offsetof(COMMTIMEOUTS, WriteTotalTimeoutConstant) ==
+                      offsetof(CommTimeouts, WriteTotalTimeoutConstant),
+              "CommTimeouts must mirror COMMTIMEOUTS");
 
 class Win32Comm : public CommApi {
  public:
@@ -23,42 +40,26 @@ class Win32Comm : public CommApi {
     dcb.DCBlength = sizeof dcb;
     BOOL ok = GetCommState(static_cast<HANDLE>(h), &dcb);
     std::memcpy(state->raw, &dcb, sizeof dcb);
-    state->BaudRate = dcb.BaudRate;
-    state->ByteSize = dcb.ByteSize;
-    state->Parity = dcb.Parity;
-    state->StopBits = dcb.StopBits;
-    state->fRtsControl = dcb.fRtsControl;
+    CopyLineSettings(dcb, *state);
     return ok ? 1 : 0;
   }
   int SetState(CommHandle h, const CommState& state) override {
     DCB dcb;
     std::memcpy(&dcb, state.raw, sizeof dcb);
     dcb.DCBlength = sizeof dcb;
-    dcb.BaudRate = state.BaudRate;
-    dcb.ByteSize = state.ByteSize;
-    dcb.Parity = state.Parity;
-    dcb.StopBits = state.StopBits;
-    dcb.fRtsControl = state.fRtsControl;
+    CopyLineSettings(state, dcb);
     return SetCommState(static_cast<HANDLE>(h), &dcb) ? 1 : 0;
   }
   int GetTimeouts(CommHandle h, CommTimeouts* t) override {
     COMMTIMEOUTS ct;
     std::memset(&ct, 0, sizeof ct);
     BOOL ok = GetCommTimeouts(static_cast<HANDLE>(h), &ct);
-    t->ReadIntervalTimeout = ct.ReadIntervalTimeout;
-    t->ReadTotalTimeoutMultiplier = ct.ReadTotalTimeoutMultiplier;
-    t->ReadTotalTimeoutConstant = ct.ReadTotalTimeoutConstant;
-    t->WriteTotalTimeoutMultiplier = ct.WriteTotalTimeoutMultiplier;
-    t->WriteTotalTimeoutConstant = ct.WriteTotalTimeoutConstant;
+    std::memcpy(static_cast<void*>(t), &ct, sizeof ct);
     return ok ? 1 : 0;
   }
   int SetTimeouts(CommHandle h, const CommTimeouts& t) override {
     COMMTIMEOUTS ct;
-    ct.ReadIntervalTimeout = t.ReadIntervalTimeout;
-    ct.ReadTotalTimeoutMultiplier = t.ReadTotalTimeoutMultiplier;
-    ct.ReadTotalTimeoutConstant = t.ReadTotalTimeoutConstant;
-    ct.WriteTotalTimeoutMultiplier = t.WriteTotalTimeoutMultiplier;
-    ct.WriteTotalTimeoutConstant = t.WriteTotalTimeoutConstant;
+    std::memcpy(&ct, &t, sizeof ct);
     return SetCommTimeouts(static_cast<HANDLE>(h), &ct) ? 1 : 0;
   }
   void Close(CommHandle h) override { CloseHandle(static_cast<HANDLE>(h)); }
