@@ -29,32 +29,18 @@ void CQuorvexDlg::DoDataExchange(fw::CDataExchange* pDX) {
   fw::DDX_LBString(pDX, IDC_PRINTER_LIST, m_strPrinter);
 }
 
-int CQuorvexDlg::GetFileVersionWords(const char* path, uint32_t* ms, uint32_t* ls) {
-  uint32_t size = seams.versions->GetFileVersionInfoSize(path);
-  if (size == 0) return 0;
-  auto* block = static_cast<unsigned char*>(malloc(size));
-  if (!block) return 0;
-  int ok = 0;
-  if (seams.versions->GetFileVersionInfo(path, size, block)) {
-    *ms = 0;
-    *ls = 0;
-    uint32_t m = 0, l = 0;
-    if (seams.versions->QueryFileVersion(block, &m, &l)) {
-      *ms = m;
-      *ls = l;
-      ok = 1;
-    }
-  }
-  free(block);
-  return ok;
-}
-
-// Formats the first three parts of a file's version into szMsgBuf and shows them in box id.
+// Shows the first three parts of a file's version in box id (through szMsgBuf); nothing
+// when the file has no version record.
 static void ShowFileVersion(CQuorvexDlg& dlg, const char* path, int id) {
+  platform::FileVersionApi& versions = *dlg.seams.versions;
+  uint32_t size = versions.GetFileVersionInfoSize(path);
+  void* block = size ? malloc(size) : nullptr;
   uint32_t ms = 0, ls = 0;
-  if (!dlg.GetFileVersionWords(path, &ms, &ls)) return;
+  bool ok = block && versions.GetFileVersionInfo(path, size, block) &&
+            versions.QueryFileVersion(block, &ms, &ls);
+  free(block);
+  if (!ok) return;
   QuorvexState& st = dlg.st;
-  std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, "ms=%x ls=%x", ms, ls);  // trace only
   std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, "%x.%x.%x", ms >> 16, ms & 0xFFFF, ls >> 16);
   dlg.Controls().SetText(id, st.szMsgBuf);
 }

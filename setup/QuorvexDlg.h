@@ -51,8 +51,6 @@ class CQuorvexDlg : public fw::CDialog, public SetupView, public QuorvexProgram 
   bool OnCtlColor(uintptr_t, intptr_t lParam, intptr_t* result);  // lParam: fw::CtlColor*
   void OnDestroy() { Shutdown(); }
 
-  // Start-up pieces.
-  int GetFileVersionWords(const char* path, uint32_t* ms, uint32_t* ls);
   void OnShowHelpText();
 
   // Control handlers that read the controls.

@@ -176,7 +176,4 @@ class QuorvexProgram {
   int argc;
   const char* const* argv;
   SetupView& view;
-
-  QuorvexProgram(const QuorvexProgram&) = delete;
-  QuorvexProgram& operator=(const QuorvexProgram&) = delete;
 };
