@@ -1,6 +1,5 @@
 // The main dialog's message map and its control handlers: port and printer choice, connect
 // mode, status list, result messages, state labels, EXIT and cancel.
-#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 

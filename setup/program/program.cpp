@@ -71,7 +71,6 @@ void QuorvexProgram::Shutdown() {
   st.bMonitorStop = 1;
   seams.clock->Sleep(1200);
   StopMonitor();
-  std::snprintf(st.szMsgBuf, sizeof st.szMsgBuf, "FreeLibrary %p", st.hInstCtrl);  // trace
   if (st.hInstCtrl) {
     seams.modules->FreeLibrary(st.hInstCtrl);
     st.hInstCtrl = nullptr;
