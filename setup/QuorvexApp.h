@@ -1,13 +1,13 @@
-// The application object: runs the main dialog modally and then lets the process end.
+// The application: runs the main dialog modally and then lets the process end.
 #pragma once
 #include "setup/QuorvexDlg.h"
-#include "setup/framework/afxapp.h"
 
-class CQuorvexApp : public fw::CWinApp {
+class CQuorvexApp {
  public:
   CQuorvexApp(const QuorvexSeams& seams, int argc, const char* const* argv)
       : seams_(seams), argc_(argc), argv_(argv) {}
-  bool InitInstance() override;
+  // Always false: the program has no message loop of its own.
+  bool InitInstance();
 
  private:
   QuorvexSeams seams_;
