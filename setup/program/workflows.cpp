@@ -30,6 +30,21 @@ constexpr uint32_t kProbeWriteTotalMs = 1000;
 
 bool IsNone(const char* text) { return std::strcmp(text, kNone) == 0; }
 
+// The error naming the first two ports bound to one printer, into out; false when none are.
+bool FindSharedPrinter(const Settings& s, char (&out)[kTextSize]) {
+  for (int i = 0; i + 1 < kPortCount; ++i) {
+    CopyField(out, s.Port[i].Selprt);
+    if (IsNone(out)) continue;
+    for (int j = i + 1; j < kPortCount; ++j) {
+      if (std::strcmp(out, s.Port[j].Selprt) != 0) continue;
+      std::snprintf(out, sizeof out, "Error:  COM%d, COM%d  select the same printer\n", i + 1,
+                    j + 1);
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 void QuorvexProgram::ReportMissingCall(const char* name) {
@@ -164,17 +179,10 @@ void QuorvexProgram::AutoConnect() {
 
   // Two ports bound to one printer would fight over its link: refuse before connecting any.
   char pinBuf[kTextSize];
-  for (int i = 0; i < kPortCount; ++i) {
-    CopyField(pinBuf, st.settings.Port[i].Selprt);
-    if (i == kPortCount - 1 || IsNone(pinBuf)) continue;
-    for (int j = i + 1; j < kPortCount; ++j) {
-      if (std::strcmp(pinBuf, st.settings.Port[j].Selprt) != 0) continue;
-      std::snprintf(pinBuf, sizeof pinBuf, "Error:  COM%d, COM%d  select the same printer\n",
-                    i + 1, j + 1);
-      AddStatusLine(pinBuf);
-      view.MessageBox(pinBuf);
-      return;
-    }
+  if (FindSharedPrinter(st.settings, pinBuf)) {
+    AddStatusLine(pinBuf);
+    view.MessageBox(pinBuf);
+    return;
   }
 
   if (!st.BT_OnConnect) {
