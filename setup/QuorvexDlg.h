@@ -4,7 +4,7 @@
 // QuorvexSeams, so that the same code runs on a real window under Windows and on the
 // headless dialog of the host tests.
 //
-// Map of setup/ (calls go down this list, never up):
+// Map of setup/ (calls go down the list; the program reaches the dialog only via SetupView):
 //   win32/main.cpp       entry: builds the Windows seams, runs CQuorvexApp (QuorvexApp.*)
 //   QuorvexApp.cpp       runs CQuorvexDlg modally through framework/ (afxdialog.*: message
 //                        map routing, data exchange; win32_modal/host_modal: the window loop)
@@ -15,12 +15,10 @@
 //   The program layer (program/): no framework type; reports through SetupView only.
 //   quorvex_program.h    QuorvexProgram, its state (QuorvexState), seams, SetupView
 //   program.cpp          status list length, result texts, port name, tear-down
-//   workflows.cpp        port probe, query and connect: library calls, settings reloads,
-//                        status lines and boxes
+//   workflows.cpp        port probe, query and connect through the library, with reloads
 //   settings_file.cpp    the stored connect mode after a load, the choices before a save
 //   switches.cpp         the PlaySound and AutoRun switches and the BTiniPath store
-//   monitor.cpp/.h       the connection-state thread: reads the driver's registry values and
-//                        posts its news through the view to the dialog's thread
+//   monitor.cpp/.h       the connection-state thread; posts its news through the view
 // Below all of them: settings/ (the file), protocol/ (the driver's words), platform/ (seams).
 #pragma once
 #include <cstddef>
