@@ -18,7 +18,7 @@
 #include "tests/support/fake_sound.h"
 #include "tests/support/virtual_clock.h"
 #include "platform/process.h"
-#include "setup/QuorvexDlg.h"
+#include "setup/dialog/QuorvexDlg.h"
 #include "setup/program/monitor.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The setup program without its dialog: the program-wide state, the start-up's library
 // binding, the query and connect workflows, the switches, the settings file's use and the
 // connection-state monitor. It knows no dialog-framework type; it shows what happens through
-// a SetupView, which the dialog (QuorvexDlg.h) implements.
+// a SetupView, which the dialog (dialog/QuorvexDlg.h) implements.
 #pragma once
 #include <atomic>
 #include <cstddef>

@@ -5,7 +5,7 @@
 
 #include "platform/comm.h"
 #include "platform/sound.h"
-#include "setup/QuorvexApp.h"
+#include "setup/dialog/QuorvexApp.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   QuorvexSeams seams;

@@ -2,7 +2,7 @@
 // one file.
 #include <string>
 
-#include "setup/QuorvexDlg.h"
+#include "setup/dialog/QuorvexDlg.h"
 
 std::string ProgramLine(uint32_t word, int port) {
   char line[64];

@@ -15,7 +15,7 @@
 #include "tests/support/headless_dialog.h"
 #include "platform/host/memory_registry.h"
 #include "tests/support/virtual_clock.h"
-#include "setup/QuorvexDlg.h"
+#include "setup/dialog/QuorvexDlg.h"
 #include "tests/setup/rig_common.h"
 
 namespace rig {

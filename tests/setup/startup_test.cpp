@@ -2,7 +2,7 @@
 // settings file, the program's place and name, the version records and the command line.
 #include <gtest/gtest.h>
 
-#include "setup/QuorvexApp.h"
+#include "setup/dialog/QuorvexApp.h"
 #include "tests/setup/dialog_rig.h"
 
 using rig::DialogRig;

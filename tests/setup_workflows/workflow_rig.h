@@ -19,7 +19,7 @@
 #include "platform/module.h"
 #include "platform/process.h"
 #include "platform/thread.h"
-#include "setup/QuorvexDlg.h"
+#include "setup/dialog/QuorvexDlg.h"
 #include "tests/setup/rig_common.h"
 
 namespace wf {

@@ -1,6 +1,6 @@
 // The application: runs the main dialog modally and then lets the process end.
 #pragma once
-#include "setup/QuorvexDlg.h"
+#include "setup/dialog/QuorvexDlg.h"
 
 class CQuorvexApp {
  public:

@@ -1,4 +1,4 @@
-#include "setup/QuorvexApp.h"
+#include "setup/dialog/QuorvexApp.h"
 
 bool CQuorvexApp::InitInstance() {
   CQuorvexDlg dlg(seams_, argc_, argv_);

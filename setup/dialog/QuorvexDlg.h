@@ -5,10 +5,10 @@
 // headless dialog of the host tests.
 //
 // Map of setup/ (calls go down the list; the program reaches the dialog only via SetupView):
-//   win32/main.cpp       entry: builds the Windows seams, runs CQuorvexApp (QuorvexApp.*)
+//   win32/main.cpp       entry: builds the Windows seams, runs CQuorvexApp (dialog/QuorvexApp.*)
+//   The dialog layer (dialog/): the only files that know the framework and the controls.
 //   QuorvexApp.cpp       runs CQuorvexDlg modally through framework/ (afxdialog.*: message
 //                        map routing, data exchange; win32_modal/host_modal: the window loop)
-//   The dialog layer: the only files that know the framework and the controls.
 //   QuorvexDlg.h/.cpp    CQuorvexDlg: start-up (OnInitDialog as named steps), port view,
 //                        frame (About, icon, help); it is the program's SetupView
 //   controls.cpp         message map, handlers that read controls, the SetupView methods
@@ -19,6 +19,7 @@
 //   settings_file.cpp    the stored connect mode after a load, the choices before a save
 //   switches.cpp         the PlaySound and AutoRun switches and the BTiniPath store
 //   monitor.cpp/.h       the connection-state thread; posts its news through the view
+//   res/                 resources, the table of the main dialog's controls, the help text
 // Below all of them: settings/ (the file), protocol/ (the driver's words), platform/ (seams).
 #pragma once
 #include <cstddef>

@@ -1,6 +1,6 @@
 // Start-up, port view, frame (About box, minimised icon, help text) and tear-down of the
 // main dialog.
-#include "setup/QuorvexDlg.h"
+#include "setup/dialog/QuorvexDlg.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "setup/QuorvexDlg.h"
+#include "setup/dialog/QuorvexDlg.h"
 
 using Dlg = CQuorvexDlg;
 using fw::kBnClicked;
