@@ -1,7 +1,7 @@
 // Leaving the program: EXIT and Enter save what changed; Esc and the close box do not.
 #include <gtest/gtest.h>
 
-#include "tests/setup/dialog_rig.h"
+#include "tests/setup/rig.h"
 
 using rig::DialogRig;
 using rig::PortFile;

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "tests/setup/dialog_rig.h"
+#include "tests/setup/rig.h"
 
 using rig::DialogRig;
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "setup/dialog/QuorvexApp.h"
-#include "tests/setup/dialog_rig.h"
+#include "tests/setup/rig.h"
 
 using rig::DialogRig;
 using rig::PortFile;

@@ -2,7 +2,7 @@
 // the radios change, and what closing stores.
 #include <gtest/gtest.h>
 
-#include "tests/setup/dialog_rig.h"
+#include "tests/setup/rig.h"
 
 using rig::DialogRig;
 

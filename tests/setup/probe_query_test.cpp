@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "tests/setup_workflows/workflow_rig.h"
+#include "tests/setup/rig.h"
 
 namespace wf {
 namespace {

@@ -13,7 +13,7 @@
 
 #include "protocol/driver_protocol.h"
 #include "setup/program/monitor.h"
-#include "tests/setup_workflows/workflow_rig.h"
+#include "tests/setup/rig.h"
 
 namespace wf {
 namespace {

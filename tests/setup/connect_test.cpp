@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "tests/setup_workflows/workflow_rig.h"
+#include "tests/setup/rig.h"
 
 namespace wf {
 namespace {
