@@ -61,13 +61,18 @@ void* FakeLibraryEntry(const char* name) {
   return nullptr;
 }
 
-std::string FreshDirectory() {
+SharedFakes::SharedFakes() {
   static std::atomic<int> serial{0};
   auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
   std::filesystem::path d = std::filesystem::temp_directory_path() /
                             ("quorvex-dlg-" + std::to_string(stamp) + "-" + std::to_string(++serial));
   std::filesystem::create_directories(d);
-  return d.string();
+  dir = d.string();
+}
+
+SharedFakes::~SharedFakes() {
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
 }
 
 std::unique_ptr<CQuorvexDlg> MakeDialog(const QuorvexSeams& seams, platform::DialogControls* ui,
@@ -103,9 +108,7 @@ int32_t Record(const char* fn, const char* port, const char* text) {
 }  // namespace
 
 DialogRig::DialogRig()
-    : ui(quorvex_res::kMainDialogControls, quorvex_res::kMainDialogControlCount),
-      clock(platform::VirtualClock::Mode::Auto) {
-  dir = setup_rig::FreshDirectory();
+    : ui(quorvex_res::kMainDialogControls, quorvex_res::kMainDialogControlCount) {
   ProgramAt("<dir>/Quorvex.exe");
   process.strings[IDS_ABOUTBOX] = "關於 Quorvex(&A)...";
   modules.Provide("Mendalix.dll", {{"BT_OnQuery", setup_rig::FakeLibraryEntry("BT_OnQuery")},
@@ -117,12 +120,6 @@ DialogRig::DialogRig()
   platform::RegKey run = nullptr;
   registry.CreateKey(platform::HKeyLocalMachine(), kRun, &run);
   registry.CloseKey(run);
-}
-
-DialogRig::~DialogRig() {
-  dlg_.reset();
-  std::error_code ec;
-  std::filesystem::remove_all(dir, ec);
 }
 
 void DialogRig::ProgramAt(const std::string& path) {
@@ -237,12 +234,10 @@ int PortOf(const char* name) {
 }  // namespace
 
 Rig::Rig(const Ini* ini, bool withLibrary)
-    : clock(platform::VirtualClock::Mode::Auto),
-      controls(quorvex_res::kMainDialogControls, quorvex_res::kMainDialogControlCount),
+    : controls(quorvex_res::kMainDialogControls, quorvex_res::kMainDialogControlCount),
       withLibrary_(withLibrary) {
   current = this;
   setup_rig::SetLibrarySink(&ToCurrentRig);
-  dir = setup_rig::FreshDirectory();
   iniPath = dir + "/Quorvex.ini";
   if (ini) {
     WriteIni(*ini);
@@ -253,14 +248,12 @@ Rig::Rig(const Ini* ini, bool withLibrary)
   seams.versions = this;
   seams.process = this;
   seams.clock = &clock;
-  seams.threads = &parked;
+  seams.threads = &threads;
   seams.comm = &comm;
   seams.sound = &sound;
 }
 
 Rig::~Rig() {
-  std::error_code ec;
-  std::filesystem::remove_all(dir, ec);
   if (current == this) current = nullptr;
 }
 

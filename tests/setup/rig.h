@@ -64,8 +64,19 @@ using LibrarySink = int32_t (*)(const char* fn, const char* port, const char* te
 void SetLibrarySink(LibrarySink sink);
 void* FakeLibraryEntry(const char* name);
 
-// A new, empty directory for the program and its settings file.
-std::string FreshDirectory();
+// What both rigs fake the same way: a fresh directory for the program and its settings file
+// (removed with the rig), the registry, serial ports, sounds, threads that never run and a
+// clock that never waits.
+struct SharedFakes {
+  SharedFakes();
+  ~SharedFakes();
+  std::string dir;
+  platform::MemoryRegistry registry;
+  platform::FakeComm comm;
+  platform::FakeSound sound;
+  platform::VirtualClock clock{platform::VirtualClock::Mode::Auto};
+  ParkedThreads threads;
+};
 
 // Builds the dialog on the seams and controls with these arguments (kept in args and argv
 // for the dialog's life), ready for its start-up.
@@ -84,11 +95,10 @@ std::vector<std::string>& LibraryCalls();
 using setup_rig::ParkedThreads;
 using PortFile = setup_rig::IniPort;
 
-class DialogRig {
+class DialogRig : public setup_rig::SharedFakes {
  public:
   // A fresh directory holds the program; the library is beside it unless told otherwise.
   DialogRig();
-  ~DialogRig();
 
   // The program's place; "<dir>" in path stands for the rig's directory.
   void ProgramAt(const std::string& path);
@@ -118,15 +128,9 @@ class DialogRig {
   uint32_t LabelColour(int id);
 
   platform::HeadlessDialog ui;
-  platform::MemoryRegistry registry;
   platform::FakeModules modules;
   platform::FakeVersions versions;
   platform::FakeProcess process;
-  platform::VirtualClock clock;
-  ParkedThreads threads;
-  platform::FakeComm comm;
-  platform::FakeSound sound;
-  std::string dir;
 
  private:
   std::vector<std::string> args_;
@@ -170,7 +174,8 @@ struct SeenDialog : platform::HeadlessDialog {
   }
 };
 
-class Rig : public platform::ModuleApi,
+class Rig : public setup_rig::SharedFakes,
+            public platform::ModuleApi,
             public platform::ProcessApi,
             public platform::FileVersionApi {
  public:
@@ -211,14 +216,8 @@ class Rig : public platform::ModuleApi,
   void ForgetSeen();  // clears status lines, boxes, the log and library calls seen so far
 
   std::vector<LibCall> calls;
-  std::string dir;
   std::string iniPath;
 
-  platform::MemoryRegistry registry;
-  platform::FakeComm comm;
-  platform::FakeSound sound;
-  platform::VirtualClock clock;
-  ParkedThreads parked;
   SeenDialog controls;
   std::unique_ptr<CQuorvexDlg> dlg;
   QuorvexSeams seams;
