@@ -3,6 +3,8 @@
 # them on a Linux machine with a scenario:
 #   - a query of COM1 fills COM1's block of Quorvex.ini in the current directory;
 #   - a connect to a printer that refuses the first attempt succeeds on the library's retry;
+#   - dropping the link with NULL answers 0x4 (disconnected), which is what was asked: exit 0;
+#   - monitoring accepted by the driver and BT_long's answer exit 0 too;
 #   - a port without a control device answers 2 (no driver), and btctl exits 1;
 #   - a scenario file that is missing leaves the library without devices, and says so.
 # usage: btctl_with_simulator.sh BTCTL PLUGIN SCENARIO
@@ -31,6 +33,11 @@ else
 fi
 check "connect COM1 to a printer that refuses once" 0 "= 0x00000000" -- \
   env SARNOVEK_SCENARIO="$scenario" "$btctl" connect COM1 0080372A0002
+check "drop COM1's link" 0 "= 0x00000004" -- env SARNOVEK_SCENARIO="$scenario" "$btctl" connect COM1 NULL
+check "monitoring on, accepted" 0 "took the monitor command" -- env SARNOVEK_SCENARIO="$scenario" "$btctl" monitor COM1 MON_ON
+check "BT_long" 0 "BT_long = 0x00000003" -- env SARNOVEK_SCENARIO="$scenario" "$btctl" long
+check "monitoring on COM3, which has no control device" 1 "0x002 no driver" -- \
+  env SARNOVEK_SCENARIO="$scenario" "$btctl" monitor COM3 MON_ON
 check "query COM3, which has no control device" 1 "0x002 no driver installed" -- \
   env SARNOVEK_SCENARIO="$scenario" "$btctl" query COM3
 check "a missing scenario file" 1 "sarnovek_host: $work/none.txt" -- \

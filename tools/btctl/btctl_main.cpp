@@ -8,9 +8,10 @@
 //   btctl status [--json] [--ini PATH]                     the four ports at a glance
 //   btctl [--dll PATH] watch [--reconnect] [--for SECONDS] the links as they change
 //
-// Exit status of a call: 0 when it returned 0, 1 when it returned anything else, 2 when the
-// library could not be loaded or the export bound (or the command line is wrong). status
-// and watch say their own (--help).
+// Exit status of a call: 0 when it did what was asked (a link call returned 0, a drop with
+// NULL or NONE left the port disconnected, monitor was accepted, long answered), 1 when it
+// did not, 2 when the library could not be loaded or the export bound (or the command line
+// is wrong). status and watch say their own (--help).
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -25,7 +26,8 @@ namespace {
 const char kUsage[] =
     "usage: btctl [--dll PATH] [--variant] COMMAND ARGS\n"
     "  query   PORT [TEXT]    BT_OnQuery: the printers in range (TEXT defaults to NONE)\n"
-    "  connect PORT ADDRESS   BT_OnConnect: connect PORT to a printer; NULL drops the link\n"
+    "  connect PORT ADDRESS   BT_OnConnect: connect PORT to a printer;\n"
+    "                         NULL (one request) or NONE (retried once) drops the link\n"
     "  reset   PORT [TEXT]    BT_OnReset (TEXT defaults to NONE)\n"
     "  monitor PORT COMMAND   BT_OnMonitor: MON_ON starts link monitoring, anything else stops it\n"
     "  long                   BT_long\n"
@@ -36,8 +38,9 @@ const char kUsage[] =
     "PORT is COM1 to COM4.\n"
     "  --dll PATH   the library to load (default: %s)\n"
     "  --variant    pass both texts as automation VARIANTs holding BSTRs\n"
-    "Prints the result word in hex and what it means. Exit status: 0 for a result of 0,\n"
-    "1 for any other result, 2 when the library cannot be loaded or bound.\n";
+    "Prints the result word in hex and what it means. Exit status: 0 when the call did what\n"
+    "was asked (a result of 0; for a drop, 0x4 disconnected; monitor accepted; long answered\n"
+    "3), 1 when it did not, 2 for a wrong command line or a library that cannot be loaded.\n";
 
 struct Command {
   const char* word;
@@ -126,5 +129,5 @@ int main(int argc, char** argv) {
   }
   fflush(stdout);
   UnloadLibrary(lib);
-  return result == 0 ? 0 : 1;
+  return CallExitStatus(cmd->word, text, static_cast<uint32_t>(result));
 }

@@ -1,5 +1,7 @@
 #include "tools/btctl/result_text.h"
 
+#include <cstring>
+
 #include "library/include/Mendalix.h"
 
 namespace {
@@ -42,6 +44,15 @@ void PrintMonitorResult(FILE* out, uint32_t word) {
     fprintf(out, "  the driver took the monitor command\n");
   else
     fprintf(out, "  the driver refused the monitor command\n");
+}
+
+int CallExitStatus(const char* command, const char* text, uint32_t word) {
+  if (strcmp(command, "long") == 0) return word == 3 ? 0 : 1;
+  if (strcmp(command, "monitor") == 0) return word != 0 && word != MENDALIX_LINK_NO_DRIVER ? 0 : 1;
+  bool drop = strcmp(command, "connect") == 0 &&
+              (strcmp(text, "NULL") == 0 || strcmp(text, "NONE") == 0);
+  if (drop) return (word & ~uint32_t{MENDALIX_LINK_DISCONNECTED}) == 0 ? 0 : 1;
+  return word == 0 ? 0 : 1;
 }
 
 const char* LinkWords(uint32_t word) {

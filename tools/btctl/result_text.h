@@ -10,6 +10,12 @@ void PrintLinkFlags(FILE* out, uint32_t word);
 // The meaning of a monitor result: 2 no driver, non-zero accepted, 0 refused.
 void PrintMonitorResult(FILE* out, uint32_t word);
 
+// Whether one call did what was asked, as btctl's exit status: 0 yes, 1 no. A link call
+// did when its word is 0; a drop (connect with "NULL" or "NONE") also when the word says
+// only "disconnected", which is how the driver answers it; monitor when the word is non-zero
+// and not 2 (the port without a control device); long when it answered 3.
+int CallExitStatus(const char* command, const char* text, uint32_t word);
+
 // The setup program's words for a link status word, as its status lines give them after
 // "COM<n>: ": "Connect Ok", "Disconnect Ok", "Terminal Dongle Failed....", ... (the highest
 // listed bit wins; 255, the published "no state", reads as an answer-back failure there).

@@ -36,7 +36,7 @@ const char* TypeName(uint32_t type) {
 // is reported, since its bytes would mean nothing.
 void ReadState(platform::RegistryApi& reg, platform::RegKey key, int index, TerminalReading* t) {
   char name[32];
-  snprintf(name, sizeof name, "COM%dConnectState", index + 1);
+  snprintf(name, sizeof name, SARNO_CONNECT_STATE_VALUE, index + 1);
   uint32_t type = 0, value = LINK_STATE_NONE, cb = sizeof value;
   long rc = reg.QueryValue(key, name, &type, &value, &cb);
   if (rc == platform::kErrorFileNotFound) {
