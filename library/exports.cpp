@@ -8,7 +8,7 @@
 #include "library/exported_calls.h"
 #include "library/include/Mendalix.h"
 #include "library/mendalix_app.h"
-#include "protocol/link_status.h"
+#include "protocol/driver_protocol.h"
 
 #ifndef _WIN32
 #include <dlfcn.h>
@@ -25,6 +25,18 @@ static_assert(MENDALIX_LINK_OK == LINK_OK && MENDALIX_LINK_NO_DRIVER == LINK_NO_
                   MENDALIX_LINK_ANSWER_BACK_FAILED == LINK_ANSWER_BACK_FAILED &&
                   MENDALIX_LINK_MAINBOARD_UNSUPPORTED == LINK_MAINBOARD_UNSUPPORTED,
               "Mendalix.h and protocol/link_status.h disagree");
+
+// And the driver's registry names and published states, which applications read.
+constexpr bool SameText(const char* a, const char* b) {
+  return *a == *b && (*a == '\0' || SameText(a + 1, b + 1));
+}
+static_assert(MENDALIX_LINK_STATE_CONNECTED == LINK_OK &&
+                  MENDALIX_LINK_STATE_NONE == LINK_STATE_NONE &&
+                  SameText(MENDALIX_REG_KEY, SARNO_PARAMETERS_KEY) &&
+                  SameText(MENDALIX_REG_INI_PATH, SARNO_INI_PATH_VALUE) &&
+                  SameText(MENDALIX_REG_CONNECT_STATE, SARNO_CONNECT_STATE_VALUE) &&
+                  SameText(MENDALIX_REG_PLAY_SOUND, SARNO_PLAY_SOUND_VALUE),
+              "Mendalix.h and protocol/driver_protocol.h disagree");
 
 namespace {
 

@@ -23,6 +23,8 @@
 
 /* The driver's registry key (under HKEY_LOCAL_MACHINE) and its values. */
 #define SARNO_PARAMETERS_KEY "System\\CurrentControlSet\\Services\\Sarnovek\\Parameters"
-#define SARNO_INI_PATH_VALUE "BTiniPath"
+#define SARNO_INI_PATH_VALUE "BTiniPath"              /* REG_SZ: "\??\" + the settings file's path */
+#define SARNO_CONNECT_STATE_VALUE "COM%dConnectState" /* REG_DWORD per port 1-4: its link state */
+#define SARNO_PLAY_SOUND_VALUE "PlaySound"             /* REG_DWORD: the setup program's sounds */
 
 #endif

@@ -39,6 +39,23 @@ extern "C" {
 #define MENDALIX_LINK_ANSWER_BACK_FAILED    0x040 /* the printer did not answer back */
 #define MENDALIX_LINK_MAINBOARD_UNSUPPORTED 0x100 /* main board not supported */
 
+/* The link state the driver publishes for each port, a REG_DWORD named by
+ * MENDALIX_REG_CONNECT_STATE (printf format, port number 1-4) under MENDALIX_REG_KEY:
+ * 0 connected, 255 no state yet, any other value the link status flags of why the link is
+ * down (0x4 dropped on purpose). */
+#define MENDALIX_LINK_STATE_CONNECTED 0
+#define MENDALIX_LINK_STATE_NONE      255
+
+/* The driver's registry key, under HKEY_LOCAL_MACHINE, and the values an application may
+ * read there. MENDALIX_REG_INI_PATH (REG_SZ) holds "\??\" and the full path of the settings
+ * file into which the driver writes what a query finds; the setup program writes it at every
+ * start, the installer at install. MENDALIX_REG_PLAY_SOUND (REG_DWORD) is the setup
+ * program's sound switch. */
+#define MENDALIX_REG_KEY           "System\\CurrentControlSet\\Services\\Sarnovek\\Parameters"
+#define MENDALIX_REG_INI_PATH      "BTiniPath"
+#define MENDALIX_REG_CONNECT_STATE "COM%dConnectState"
+#define MENDALIX_REG_PLAY_SOUND    "PlaySound"
+
 /* Asks the port's terminal dongle for the printers in range; the driver writes them into
  * the port's block of Quorvex.ini. text is usually "NONE". */
 int MENDALIX_API BT_OnQuery(const void* port, const void* text);

@@ -24,7 +24,7 @@ bool ReadConnectState(platform::RegistryApi& reg, int n, uint32_t* value) {
   if (reg.OpenKey(platform::HKeyLocalMachine(), SARNO_PARAMETERS_KEY, &key) != platform::kErrorSuccess)
     return false;
   char name[256];
-  std::snprintf(name, sizeof name, "COM%dConnectState", n);
+  std::snprintf(name, sizeof name, SARNO_CONNECT_STATE_VALUE, n);
   uint32_t v = LINK_STATE_NONE;
   uint32_t type = 0;
   uint32_t cb = sizeof v;

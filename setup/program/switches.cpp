@@ -25,7 +25,7 @@ void QuorvexProgram::RdPlaySoundReg() {
   if (reg.OpenKey(HKeyLocalMachine(), SARNO_PARAMETERS_KEY, &key) == platform::kErrorSuccess) {
     int32_t value = st.bPlaySound;
     uint32_t type = 0;
-    long r = reg.QueryValue(key, "PlaySound", &type, &value, &cb);
+    long r = reg.QueryValue(key, SARNO_PLAY_SOUND_VALUE, &type, &value, &cb);
     // The platform leaves the count alone for a missing value; a value that is not there
     // yet (first start) counts as none, so that first start plays sounds.
     if (r == platform::kErrorFileNotFound) cb = 0;
@@ -66,7 +66,7 @@ void QuorvexProgram::WrtPlaySoundReg() {
   RegKey key = nullptr;
   if (!CreateKeyOrTell(reg, view, SARNO_PARAMETERS_KEY, kParametersFailed, &key)) return;
   int32_t value = st.bPlaySound;
-  reg.SetValue(key, "PlaySound", platform::kRegDword, &value, 4);
+  reg.SetValue(key, SARNO_PLAY_SOUND_VALUE, platform::kRegDword, &value, 4);
   reg.CloseKey(key);
 }
 
@@ -88,7 +88,8 @@ void QuorvexProgram::WrtIniPathReg() {
   if (!CreateKeyOrTell(reg, view, SARNO_PARAMETERS_KEY, kParametersFailed, &key)) return;
   char text[kTextSize + 4];
   std::snprintf(text, sizeof text, "\\??\\%s", st.szIniPath);
-  reg.SetValue(key, "BTiniPath", platform::kRegSz, text, static_cast<uint32_t>(std::strlen(text)));
+  reg.SetValue(key, SARNO_INI_PATH_VALUE, platform::kRegSz, text,
+               static_cast<uint32_t>(std::strlen(text)));
   reg.CloseKey(key);
 }
 

@@ -67,7 +67,7 @@ void SimulatorDevices::OnStateChanged(void* ctx, int comIndex, uint32_t state) {
     return;
   }
   char name[32];
-  std::snprintf(name, sizeof name, "COM%dConnectState", comIndex + 1);
+  std::snprintf(name, sizeof name, SARNO_CONNECT_STATE_VALUE, comIndex + 1);
   self->registry_.SetValue(key, name, platform::kRegDword, &state, sizeof state);
   self->registry_.CloseKey(key);
 }
