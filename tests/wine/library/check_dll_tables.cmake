@@ -1,5 +1,6 @@
 # Mendalix.dll and btctl.exe import only DLLs that every Windows system has, and the
-# library's export table holds exactly its five names at their ordinals.
+# library's export table holds exactly the names and ordinals of Mendalix.def (DEF), the
+# file other toolchains' import libraries are made from.
 set(system_dlls kernel32.dll msvcrt.dll user32.dll gdi32.dll advapi32.dll oleaut32.dll
                 version.dll winmm.dll comctl32.dll shell32.dll ole32.dll)
 
@@ -34,10 +35,20 @@ foreach(e ${entries})
   list(APPEND found ${pair})
 endforeach()
 list(SORT found)
-set(expected 0=BT_OnQuery 1=BT_OnConnect 2=BT_OnMonitor 3=BT_OnReset 9=BT_long)
+# The .def's lines read "  Name@bytes  @ordinal"; the DLL exports the name without "@bytes".
+file(STRINGS ${DEF} def_lines REGEX "^[ \t]+[A-Za-z_]")
+set(expected)
+foreach(line ${def_lines})
+  if(NOT line MATCHES "^[ \t]+([A-Za-z_0-9]+)(@[0-9]+)?[ \t]+@([0-9]+)")
+    message(FATAL_ERROR "Mendalix.def: an export line without an ordinal: '${line}'")
+  endif()
+  math(EXPR index "${CMAKE_MATCH_3} - 1")
+  list(APPEND expected ${index}=${CMAKE_MATCH_1})
+endforeach()
 list(SORT expected)
-if(NOT found STREQUAL expected)
-  message(FATAL_ERROR "export names and ordinals: got '${found}', expected '${expected}'")
+if(NOT expected OR NOT found STREQUAL expected)
+  message(FATAL_ERROR "export names and ordinals: the DLL has '${found}', Mendalix.def "
+                      "says '${expected}' (ordinal - 1 = name)")
 endif()
 string(FIND "${dll_dump}" "Name 		" _)
 string(REGEX MATCH "Ordinal Base[ \t]+1\n" base "${dll_dump}")
