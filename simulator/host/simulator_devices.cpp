@@ -130,8 +130,12 @@ int SimulatorDevices::OnWriteFile(void*, const char* path, const char* data, siz
 
 SimulatorDevices::Handle* SimulatorDevices::Find(platform::DeviceHandle h) {
   auto it = handles_.find(reinterpret_cast<uintptr_t>(h));
-  if (it == handles_.end() || !it->second.open) return nullptr;
+  if (it == handles_.end() || !it->second.open || Removed(it->second)) return nullptr;
   return &it->second;
+}
+
+bool SimulatorDevices::Removed(const Handle& handle) {
+  return handle.unplugs != sim_device_unplugs(&model_, handle.device);
 }
 
 void SimulatorDevices::TickLocked() { sim_tick(&model_, clock_.NowMs()); }
@@ -147,7 +151,7 @@ platform::DeviceHandle SimulatorDevices::Open(const char* name) {
   if (!sim_device_exists(&model_, digit - '0')) return platform::InvalidDevice();
   uintptr_t id = nextHandle_;
   nextHandle_ += 4;
-  handles_[id] = Handle{digit - '0', true, 0};
+  handles_[id] = Handle{digit - '0', true, 0, sim_device_unplugs(&model_, digit - '0')};
   return reinterpret_cast<platform::DeviceHandle>(id);
 }
 
@@ -200,6 +204,7 @@ int SimulatorDevices::Read(platform::DeviceHandle h, void* buf, uint32_t len, ui
       result = 1;
       break;
     }
+    if (Removed(handles_[id])) break;  // unplugged: the model has forgotten the read
     if (!handles_[id].open || std::chrono::steady_clock::now() >= deadline) {
       sim_cancel_read(&model_, device);  // closed or timed out: the read fails
       break;
@@ -225,12 +230,23 @@ void SimulatorDevices::Close(platform::DeviceHandle h) {
 
 // ---- serial ports -------------------------------------------------------------------------
 
-bool SimulatorDevices::OpenSerialPort(int comIndex) {
+bool SimulatorDevices::OpenSerialPort(int comIndex, uint32_t* ticket) {
   std::lock_guard<std::mutex> lock(mu_);
   TickLocked();
-  if (!sim_port_exists(&model_, comIndex) || serialOpen_[comIndex]) return false;
+  if (!sim_port_exists(&model_, comIndex)) return false;
+  const uint32_t now = sim_port_unplugs(&model_, comIndex);
+  // an opener from before an unplug holds nothing any more
+  if (serialOpen_[comIndex] && serialTicket_[comIndex] == now) return false;
   serialOpen_[comIndex] = true;
+  serialTicket_[comIndex] = now;
+  if (ticket) *ticket = now;
   return true;
+}
+
+void SimulatorDevices::CloseSerialPort(int comIndex, uint32_t ticket) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (comIndex >= 0 && comIndex < SIM_PORT_COUNT && serialTicket_[comIndex] == ticket)
+    serialOpen_[comIndex] = false;
 }
 
 void SimulatorDevices::CloseSerialPort(int comIndex) {
@@ -238,9 +254,18 @@ void SimulatorDevices::CloseSerialPort(int comIndex) {
   if (comIndex >= 0 && comIndex < SIM_PORT_COUNT) serialOpen_[comIndex] = false;
 }
 
+bool SimulatorDevices::SerialPortOpen(int comIndex, uint32_t ticket) {
+  std::lock_guard<std::mutex> lock(mu_);
+  TickLocked();
+  return sim_port_exists(&model_, comIndex) && serialOpen_[comIndex] &&
+         serialTicket_[comIndex] == ticket && sim_port_unplugs(&model_, comIndex) == ticket;
+}
+
 bool SimulatorDevices::SerialPortOpen(int comIndex) {
   std::lock_guard<std::mutex> lock(mu_);
-  return comIndex >= 0 && comIndex < SIM_PORT_COUNT && serialOpen_[comIndex];
+  TickLocked();
+  return sim_port_exists(&model_, comIndex) && serialOpen_[comIndex] &&
+         serialTicket_[comIndex] == sim_port_unplugs(&model_, comIndex);
 }
 
 // ---- time and observation -----------------------------------------------------------------

@@ -6,6 +6,10 @@
 // "BTiniPath" value ("\??\" stripped). Time comes from a platform::Clock; timed events fire
 // whenever the devices are used, while a read is blocked, and on Tick().
 //
+// A scenario's "unplug" removes a port's control devices and serial port as a pulled-out USB
+// dongle's go: their open handles fail every call from then on (a blocked Read returns
+// failed), and they cannot be opened until "plug" brings them back under the same names.
+//
 // Thread safe: a reader thread may sit in Read while another thread sends requests.
 #pragma once
 #include <condition_variable>
@@ -43,9 +47,13 @@ class SimulatorDevices : public platform::DeviceApi {
   void Close(platform::DeviceHandle h) override;
 
   // The serial port of COM index 0..3: exists when its terminal dongle is plugged in and
-  // admits one opener at a time.
-  bool OpenSerialPort(int comIndex);
-  void CloseSerialPort(int comIndex);
+  // admits one opener at a time. An opener gets the port's unplug count as its ticket; once
+  // the dongle was pulled out the ticket is dead (even after a plug), and the port is free
+  // for a new opener as soon as the dongle is back.
+  bool OpenSerialPort(int comIndex, uint32_t* ticket = nullptr);
+  void CloseSerialPort(int comIndex, uint32_t ticket);
+  void CloseSerialPort(int comIndex);  // whichever opener holds it
+  bool SerialPortOpen(int comIndex, uint32_t ticket);
   bool SerialPortOpen(int comIndex);
 
   // Fires the events whose time has come by the clock.
@@ -66,7 +74,8 @@ class SimulatorDevices : public platform::DeviceApi {
   struct Handle {
     int device;
     bool open;
-    int readers;  // threads inside Read on this handle
+    int readers;       // threads inside Read on this handle
+    uint32_t unplugs;  // the device's unplug count when opened: a later one removed it
   };
 
   static void OnStateChanged(void* ctx, int comIndex, uint32_t state);
@@ -75,7 +84,8 @@ class SimulatorDevices : public platform::DeviceApi {
   static int OnReadFile(void* ctx, const char* path, char* buf, size_t size, size_t* len);
   static int OnWriteFile(void* ctx, const char* path, const char* data, size_t len);
 
-  Handle* Find(platform::DeviceHandle h);  // under mu_
+  Handle* Find(platform::DeviceHandle h);  // under mu_; null for a closed or removed one
+  bool Removed(const Handle& handle);      // under mu_: its device was unplugged since
   void TickLocked();
 
   platform::RegistryApi& registry_;
@@ -86,6 +96,7 @@ class SimulatorDevices : public platform::DeviceApi {
   std::map<uintptr_t, Handle> handles_;
   uintptr_t nextHandle_ = 0x5A10;
   bool serialOpen_[SIM_PORT_COUNT] = {};
+  uint32_t serialTicket_[SIM_PORT_COUNT] = {};  // the unplug count its opener got
   uint32_t readSafetyMs_ = 30000;
 };
 

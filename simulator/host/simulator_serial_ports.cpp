@@ -18,17 +18,23 @@ int PortOfName(const char* name) {
 
 }  // namespace
 
+// A handle names the port and the opener's ticket, so that one opened before the dongle
+// was unplugged stays dead after it is back.
 platform::CommHandle SimulatorSerialPorts::Open(const char* name) {
   int port = PortOfName(name);
-  if (port < 0 || !devices_.OpenSerialPort(port)) return platform::InvalidComm();
-  return reinterpret_cast<platform::CommHandle>(kHandleBase + static_cast<uintptr_t>(port));
+  uint32_t ticket = 0;
+  if (port < 0 || !devices_.OpenSerialPort(port, &ticket)) return platform::InvalidComm();
+  return reinterpret_cast<platform::CommHandle>(kHandleBase + static_cast<uintptr_t>(port) +
+                                                SIM_PORT_COUNT * static_cast<uintptr_t>(ticket));
 }
 
-int SimulatorSerialPorts::IndexOf(platform::CommHandle h) {
+int SimulatorSerialPorts::IndexOf(platform::CommHandle h, uint32_t* ticket) {
   uintptr_t v = reinterpret_cast<uintptr_t>(h);
-  if (v < kHandleBase || v >= kHandleBase + SIM_PORT_COUNT) return -1;
-  int port = static_cast<int>(v - kHandleBase);
-  return devices_.SerialPortOpen(port) ? port : -1;
+  if (v < kHandleBase || h == platform::InvalidComm()) return -1;
+  int port = static_cast<int>((v - kHandleBase) % SIM_PORT_COUNT);
+  uint32_t t = static_cast<uint32_t>((v - kHandleBase) / SIM_PORT_COUNT);
+  if (ticket) *ticket = t;
+  return devices_.SerialPortOpen(port, t) ? port : -1;
 }
 
 int SimulatorSerialPorts::GetState(platform::CommHandle h, platform::CommState* state) {
@@ -65,8 +71,11 @@ int SimulatorSerialPorts::SetTimeouts(platform::CommHandle h,
 }
 
 void SimulatorSerialPorts::Close(platform::CommHandle h) {
-  int port = IndexOf(h);
-  if (port >= 0) devices_.CloseSerialPort(port);
+  uintptr_t v = reinterpret_cast<uintptr_t>(h);
+  if (v < kHandleBase || h == platform::InvalidComm()) return;
+  // also a handle of a removed port: it no longer holds the port that came back
+  devices_.CloseSerialPort(static_cast<int>((v - kHandleBase) % SIM_PORT_COUNT),
+                           static_cast<uint32_t>((v - kHandleBase) / SIM_PORT_COUNT));
 }
 
 platform::CommState SimulatorSerialPorts::State(int comIndex) {

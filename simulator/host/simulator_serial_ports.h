@@ -1,5 +1,6 @@
 // The serial ports COM1..COM4 of the simulated driver as the setup program opens them: a
 // port exists when the scenario plugs a terminal dongle into it, and admits one opener.
+// An unplug fails every call on the handles opened before it.
 // Line settings and time-outs are kept per port as written, so a test can read them back.
 #pragma once
 #include <mutex>
@@ -25,7 +26,8 @@ class SimulatorSerialPorts : public platform::CommApi {
   platform::CommTimeouts Timeouts(int comIndex);
 
  private:
-  int IndexOf(platform::CommHandle h);  // -1 for a handle that is not open
+  // -1 for a handle that is not open or whose port was unplugged since
+  int IndexOf(platform::CommHandle h, uint32_t* ticket = nullptr);
 
   SimulatorDevices& devices_;
   std::mutex mu_;

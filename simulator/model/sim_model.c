@@ -4,11 +4,23 @@
 #include "simulator/model/sim_settings_file.h"
 #include "simulator/model/sim_text.h"
 
-static int valid_device(const struct sim_model* m, int device) {
-  return device >= 0 && device < SIM_DEVICE_COUNT && m->scenario.device_present[device];
+static int valid_port(int com_index) { return com_index >= 0 && com_index < SIM_PORT_COUNT; }
+
+/* The port a present device serves, or -1 (no port, or not in the scenario). */
+static int served_port(const struct sim_model* m, int device) {
+  if (device < 0 || device >= SIM_DEVICE_COUNT || !m->scenario.device_present[device]) return -1;
+  return m->scenario.device_index[device] < SIM_PORT_COUNT ? (int)m->scenario.device_index[device]
+                                                           : -1;
 }
 
-static int valid_port(int com_index) { return com_index >= 0 && com_index < SIM_PORT_COUNT; }
+/* A device of the scenario whose dongle is plugged in (a device that serves no port has
+ * no dongle to lose). */
+static int valid_device(const struct sim_model* m, int device) {
+  int com;
+  if (device < 0 || device >= SIM_DEVICE_COUNT || !m->scenario.device_present[device]) return 0;
+  com = served_port(m, device);
+  return com < 0 || !m->port[com].unplugged;
+}
 
 void sim_init(struct sim_model* m, const struct sim_scenario* s, const struct sim_env* env,
               uint64_t now_ms) {
@@ -32,7 +44,17 @@ int sim_device_com_index(const struct sim_model* m, int device) {
 }
 
 int sim_port_exists(const struct sim_model* m, int com_index) {
-  return valid_port(com_index) && m->scenario.port[com_index].has_dongle;
+  return valid_port(com_index) && m->scenario.port[com_index].has_dongle &&
+         !m->port[com_index].unplugged;
+}
+
+uint32_t sim_port_unplugs(const struct sim_model* m, int com_index) {
+  return valid_port(com_index) ? m->port[com_index].unplugs : 0;
+}
+
+uint32_t sim_device_unplugs(const struct sim_model* m, int device) {
+  int com = served_port(m, device);
+  return com < 0 ? 0 : m->port[com].unplugs;
 }
 
 uint32_t sim_link_state(const struct sim_model* m, int com_index) {
@@ -117,6 +139,19 @@ static int printer_index(const struct sim_model* m, int com_index, const char* a
   return -1;
 }
 
+/* The dongle is pulled out: the control devices of the port and its serial port go away
+ * with whatever they held (monitor text, waiting reads: the shell fails those), and the
+ * link is down. The scenario allows it only on a plugged port. */
+static void unplug(struct sim_model* m, int com_index) {
+  int d;
+  for (d = 0; d < SIM_DEVICE_COUNT; ++d) {
+    if (served_port(m, d) == com_index) sim_fill(&m->device[d], 0, sizeof m->device[d]);
+  }
+  m->port[com_index].unplugged = 1;
+  ++m->port[com_index].unplugs;
+  drop_link(m, com_index);
+}
+
 static void fire(struct sim_model* m, const struct sim_event* e) {
   struct sim_port_state* port = &m->port[e->com_index];
   char line[96];
@@ -144,6 +179,14 @@ static void fire(struct sim_model* m, const struct sim_event* e) {
       sim_append(line, sizeof line, "link lost");
       monitor_line(m, e->com_index, line);
       if (port->link_state == LINK_OK) drop_link(m, e->com_index);
+      break;
+    case SIM_EVENT_UNPLUG:
+      unplug(m, e->com_index);
+      break;
+    case SIM_EVENT_PLUG:
+      /* back under the same names, with no link until one is made */
+      port->unplugged = 0;
+      set_state(m, e->com_index, LINK_STATE_NONE);
       break;
     default:
       break;

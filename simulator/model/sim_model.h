@@ -73,7 +73,9 @@ enum sim_behaviour {
 enum sim_event_kind {
   SIM_EVENT_LEAVE = 1,   /* the printer leaves range (a link to it drops) */
   SIM_EVENT_RETURN = 2,  /* the printer comes back in range */
-  SIM_EVENT_DROP = 3     /* the port's link drops */
+  SIM_EVENT_DROP = 3,    /* the port's link drops */
+  SIM_EVENT_UNPLUG = 4,  /* the terminal dongle is pulled out: its devices go away */
+  SIM_EVENT_PLUG = 5     /* the dongle is plugged back in: its devices come back */
 };
 
 struct sim_printer {
@@ -194,6 +196,8 @@ struct sim_device_state {
 
 struct sim_port_state {
   uint32_t link_state;               /* LINK_STATE_NONE, 0 connected, or a flag word */
+  int unplugged;                     /* the dongle is out: its control devices and port are gone */
+  uint32_t unplugs;                  /* unplugs so far: a handle opened before one is dead */
   char connected_to[SIM_TEXT_SIZE];  /* printer of a live link, "" when none */
   struct sim_printer_state printers[SIM_PRINTERS_PER_PORT];
 };
@@ -232,6 +236,12 @@ int sim_device_exists(const struct sim_model* m, int device);
 int sim_device_com_index(const struct sim_model* m, int device);
 /* A serial port exists when its terminal dongle is plugged in. */
 int sim_port_exists(const struct sim_model* m, int com_index);
+/* The dongle unplugs of the port a device serves (of the COM index of a serial port): a
+ * shell notes it when a handle is opened, and a handle whose number is no longer current
+ * belongs to a device that was removed, so it fails whatever comes after (as a removed USB
+ * device's handle does, even once the dongle is back). 0 for a device that serves no port. */
+uint32_t sim_device_unplugs(const struct sim_model* m, int device);
+uint32_t sim_port_unplugs(const struct sim_model* m, int com_index);
 uint32_t sim_link_state(const struct sim_model* m, int com_index);
 
 /* The request bracket (see the top of this file). */

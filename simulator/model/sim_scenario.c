@@ -180,18 +180,44 @@ static int parse_printer(struct sim_scenario* s, const struct sim_line* l, const
   return 1;
 }
 
+/* The port's unplugs and plugs, in time order, must alternate from "unplug" on: the dongle
+ * starts plugged in. Returns 1 when they do, else 0 with the reason of the first that does
+ * not. */
+static int plugs_alternate(const struct sim_scenario* s, int com_index, const char** why) {
+  int i, out = 0;
+  for (i = 0; i < s->event_count; ++i) {
+    const struct sim_event* e = &s->events[i];
+    if (e->com_index != com_index) continue;
+    if (e->kind == SIM_EVENT_UNPLUG) {
+      if (out) { *why = "unplug of a port that is unplugged then"; return 0; }
+      out = 1;
+    } else if (e->kind == SIM_EVENT_PLUG) {
+      if (!out) { *why = "plug without an unplug of the port before it"; return 0; }
+      out = 0;
+    }
+  }
+  return 1;
+}
+
+#define SIM_EVENT_USAGE \
+  "at <seconds>|<ms>ms leave|return COM<k> <address> | at <time> drop|unplug|plug COM<k>"
+
 static int parse_event(struct sim_scenario* s, const struct sim_line* l, const char** why) {
   struct sim_event e;
   int i;
   sim_fill(&e, 0, sizeof e);
   if (l->count < 4 || !parse_time(l->token[1], l->length[1], &e.at_ms)) {
-    *why = "at <seconds>|<ms>ms leave|return COM<k> <address> | at <time> drop COM<k>";
+    *why = SIM_EVENT_USAGE;
     return 0;
   }
   if (!parse_port(l, 3, &e.com_index)) { *why = "event needs a port COM1 to COM4"; return 0; }
-  if (!s->port[e.com_index].has_dongle) { *why = "event on a port without a dongle"; return 0; }
+  if (!s->port[e.com_index].has_dongle) { *why = "event on a port without a dongle line before it"; return 0; }
   if (l->count == 4 && is(l, 2, "drop")) {
     e.kind = SIM_EVENT_DROP;
+  } else if (l->count == 4 && is(l, 2, "unplug")) {
+    e.kind = SIM_EVENT_UNPLUG;
+  } else if (l->count == 4 && is(l, 2, "plug")) {
+    e.kind = SIM_EVENT_PLUG;
   } else if (l->count == 5 && (is(l, 2, "leave") || is(l, 2, "return"))) {
     e.kind = is(l, 2, "leave") ? SIM_EVENT_LEAVE : SIM_EVENT_RETURN;
     if (!copy_text(e.address, l, 4) || find_printer(&s->port[e.com_index], e.address) < 0) {
@@ -199,7 +225,7 @@ static int parse_event(struct sim_scenario* s, const struct sim_line* l, const c
       return 0;
     }
   } else {
-    *why = "at <seconds>|<ms>ms leave|return COM<k> <address> | at <time> drop COM<k>";
+    *why = SIM_EVENT_USAGE;
     return 0;
   }
   if (s->event_count == SIM_EVENT_MAX) { *why = "too many events"; return 0; }
@@ -211,7 +237,7 @@ static int parse_event(struct sim_scenario* s, const struct sim_line* l, const c
   }
   s->events[i] = e;
   ++s->event_count;
-  return 1;
+  return plugs_alternate(s, e.com_index, why);
 }
 
 static int parse_busy(struct sim_scenario* s, const struct sim_line* l, const char** why) {

@@ -272,6 +272,46 @@ TEST(SimulatorHostTwin, TimedEventsFollowTheClockAlsoWhileTheReaderWaits) {
   t.devices.Close(h);
 }
 
+TEST(SimulatorHostTwin, AnUnpluggedDongleTakesItsDeviceAndPortTillItIsBackAsNewOnes) {
+  Twin t("unplug.txt");  // COM1 out at 30 s, back at 60 s
+  simulator::SimulatorSerialPorts ports(t.devices);
+  DeviceHandle com1 = t.devices.Open("\\\\.\\Sarno0"), com2 = t.devices.Open("\\\\.\\Sarno1");
+  platform::CommHandle serial = ports.Open("COM1");
+  ASSERT_NE(platform::InvalidComm(), serial);
+  ASSERT_EQ(LINK_OK, Word(t.devices, com1, IOCTL_SARNO_PCON, "0080372A0001"));
+  platform::CommState state;
+  {
+    Reader reader(t.devices, com1);
+    ASSERT_TRUE(WaitUntil([&] { return t.devices.ReadsPending(0) == 1; }));
+    t.clock.Advance(30000);
+    EXPECT_EQ(0, reader.Get().first) << "the waiting read fails";
+  }
+  EXPECT_EQ(4u, State(t.registry, 1));
+  EXPECT_EQ(0xBADu, Word(t.devices, com1, IOCTL_SARNO_GET_COM_INDX, ""));
+  char buf[8];
+  uint32_t got = 0;
+  EXPECT_EQ(0, t.devices.Read(com1, buf, sizeof buf, &got));
+  EXPECT_EQ(platform::InvalidDevice(), t.devices.Open("\\\\.\\Sarno0"));
+  EXPECT_FALSE(ports.GetState(serial, &state));
+  EXPECT_EQ(platform::InvalidComm(), ports.Open("COM1"));
+  EXPECT_EQ(LINK_OK, Word(t.devices, com2, IOCTL_SARNO_PCON, "0080372A0003"));
+
+  t.clock.Advance(30000);
+  t.devices.Tick();
+  EXPECT_EQ(255u, State(t.registry, 1));
+  EXPECT_EQ(0xBADu, Word(t.devices, com1, IOCTL_SARNO_PCON, "0080372A0001")) << "still dead";
+  EXPECT_FALSE(ports.GetState(serial, &state));
+  DeviceHandle again = t.devices.Open("\\\\.\\Sarno0");
+  EXPECT_EQ(LINK_OK, Word(t.devices, again, IOCTL_SARNO_PCON, "0080372A0001"));
+  platform::CommHandle serialAgain = ports.Open("COM1");
+  ASSERT_NE(platform::InvalidComm(), serialAgain) << "the old opener holds nothing";
+  ports.Close(serial);
+  EXPECT_TRUE(ports.GetState(serialAgain, &state)) << "nor does its late close";
+  ports.Close(serialAgain);
+  for (DeviceHandle h : {com1, com2, again}) t.devices.Close(h);
+  EXPECT_EQ(0, t.devices.OpenHandles());
+}
+
 TEST(SimulatorHostTwin, ASecondRequestDuringASlowOneIsCountedAsOverlap) {
   Twin t("slow_requests.txt");
   DeviceHandle h0 = t.devices.Open("\\\\.\\Sarno0");

@@ -51,7 +51,7 @@ TEST(SimulatorScenario, TheDefaultWorldHasTwoDonglesThreePrintersOneFlakyAndALin
 
 TEST(SimulatorScenario, EveryShippedScenarioParses) {
   for (const char* name : {"default.txt", "swapped_devices.txt", "every_behaviour.txt",
-                           "crowded.txt", "slow_requests.txt", "no_devices.txt"}) {
+                           "crowded.txt", "slow_requests.txt", "no_devices.txt", "unplug.txt"}) {
     Parsed p = Parse(ReadScenarioFile(name));
     EXPECT_EQ(0, p.line) << name << ": " << p.message;
   }
@@ -119,6 +119,11 @@ TEST(SimulatorScenario, TheFirstBadLineIsNamedWithItsNumber) {
       {"at 4294968 drop COM1\n", "at <seconds>"},
       {"at -5 drop COM1\n", "at <seconds>"},
       {"at 5 explode COM1\n", "at <seconds>"},
+      {"at 5 unplug COM3\n", "without a dongle"},
+      {"at 5 plug COM1\n", "plug without an unplug"},
+      {"at 5 unplug COM1\nat 9 unplug COM1\n", "unplug of a port that is unplugged"},
+      {"at 9 unplug COM1\nat 9 plug COM1\nat 5 plug COM1\n", "plug without an unplug"},
+      {"at 9 unplug COM1\nat 20 plug COM1\nat 10 unplug COM1\n", "unplugged"},
       {"busy connect 60001\n", "busy time"},
       {"busy dance 10\n", "busy connect"},
       {"device 0 COM1 a b c d e f g h\n", "too many words"},
