@@ -37,6 +37,7 @@ static VOID NTAPI timer_main(PVOID context) {
     now = sarno_now_ms();
     sarno_lock(d);
     sim_tick(&d->model, now);
+    sarno_follow_plugs(d);
     sarno_serve(d, now);
     sarno_unlock(d);
   }

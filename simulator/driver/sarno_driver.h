@@ -73,6 +73,11 @@ struct sarno_driver {
 
   struct sarno_serial port[SIM_PORT_COUNT];
 
+  /* Dongle unplugs the shell has followed, per port, and whether the port's names are gone
+   * now (sarno_plug.c). A handle's file object keeps the port's count from its open. */
+  uint32_t unplugs_seen[SIM_PORT_COUNT];
+  volatile LONG unplugged[SIM_PORT_COUNT];
+
   /* What the diagnostic request reports. */
   uint32_t timing_count;
   struct sarno_timing timing[SARNO_TIMING_SIZE];
@@ -116,6 +121,24 @@ void sarno_control_cleanup(struct sarno_driver* d, int device, PFILE_OBJECT file
 void sarno_serve(struct sarno_driver* d, ULONGLONG now);
 /* Completes every waiting request as cancelled (unload). */
 void sarno_drain(struct sarno_driver* d);
+
+/* sarno_plug.c: a terminal dongle pulled out and plugged back. Every request on a handle
+ * of a removed device fails with SARNO_STATUS_REMOVED (Win32 ERROR_BAD_COMMAND, as a
+ * pulled-out USB serial device's requests fail); what waited on it ends as cancelled. */
+#define SARNO_STATUS_REMOVED STATUS_INVALID_DEVICE_STATE
+/* The COM index a control device serves, or -1. */
+int sarno_control_port(const struct sarno_driver* d, int device);
+/* Before a dispatch: a create of an unplugged port's device fails, any other request on a
+ * handle opened before an unplug fails; STATUS_SUCCESS lets the request through. */
+NTSTATUS sarno_check_handle(struct sarno_driver* d, int kind, int number, PIO_STACK_LOCATION s);
+int sarno_handle_removed(const struct sarno_driver* d, int com_index, PFILE_OBJECT file);
+/* Under the model lock, after the model's events fired: removes or brings back the names of
+ * the ports whose dongle went or came, and ends what waited on a removed device. */
+void sarno_follow_plugs(struct sarno_driver* d);
+/* sarno_entry.c: a port's DOS names (its serial port's and its control devices'). */
+void sarno_set_port_names(struct sarno_driver* d, int com_index, int present);
+/* sarno_requests.c: ends the waiting reads and held requests of a device that was removed. */
+void sarno_end_removed(struct sarno_driver* d, int device);
 
 /* sarno_serial.c: the virtual COM ports of the ports that have a terminal dongle. */
 NTSTATUS sarno_serial_dispatch(struct sarno_driver* d, int com_index, PIRP irp);

@@ -81,8 +81,38 @@ static void delete_devices(struct sarno_driver* d) {
   }
 }
 
+/* Creates or deletes the DOS name of one device; *linked follows. */
+static void link_name(const char* nt_prefix, int number, const char* dos_prefix, int dos_number,
+                      int present, int* linked) {
+  WCHAR nt_buf[48], dos_buf[48];
+  UNICODE_STRING nt_name, dos_name;
+  device_name(nt_buf, 48, nt_prefix, number);
+  device_name(dos_buf, 48, dos_prefix, dos_number);
+  RtlInitUnicodeString(&nt_name, nt_buf);
+  RtlInitUnicodeString(&dos_name, dos_buf);
+  if (present && !*linked) {
+    *linked = NT_SUCCESS(IoCreateSymbolicLink(&dos_name, &nt_name));
+  } else if (!present && *linked) {
+    IoDeleteSymbolicLink(&dos_name);
+    *linked = 0;
+  }
+}
+
+void sarno_set_port_names(struct sarno_driver* d, int com_index, int present) {
+  int i;
+  for (i = 0; i < SIM_DEVICE_COUNT; ++i) {
+    if (d->control[i] && sarno_control_port(d, i) == com_index)
+      link_name("\\Device\\Sarno", i, "\\DosDevices\\Sarno", i, present, &d->control_linked[i]);
+  }
+  if (d->serial[com_index])
+    link_name("\\Device\\SarnoSerial", com_index, "\\DosDevices\\COM", com_index + 1, present,
+              &d->serial_linked[com_index]);
+}
+
 static NTSTATUS serve(struct sarno_driver* d, struct sarno_device* ext, PIRP irp) {
   PIO_STACK_LOCATION s = IoGetCurrentIrpStackLocation(irp);
+  NTSTATUS st = sarno_check_handle(d, ext->kind, ext->number, s);
+  if (st != STATUS_SUCCESS) return sarno_complete(irp, st, 0);
   if (ext->kind == SARNO_SERIAL) return sarno_serial_dispatch(d, ext->number, irp);
   switch (s->MajorFunction) {
     case IRP_MJ_CREATE:

@@ -68,6 +68,16 @@ static NTSTATUS diagnostics(struct sarno_driver* d, PIRP irp, ULONG out_len) {
 
 /* ---- waiting reads ----------------------------------------------------------------- */
 
+/* Under the lock, before a request may wait: once the unload has begun nothing may wait
+ * (the drain has run or runs after us and would miss it), nor on a handle whose device was
+ * unplugged meanwhile (its waiting requests were ended already). */
+static NTSTATUS refusal(struct sarno_driver* d, int device, PFILE_OBJECT file) {
+  if (d->stopping) return STATUS_DELETE_PENDING;
+  if (sarno_handle_removed(d, sarno_control_port(d, device), file))
+    return SARNO_STATUS_REMOVED;
+  return STATUS_SUCCESS;
+}
+
 static int device_of(PDEVICE_OBJECT dev) {
   return ((struct sarno_device*)dev->DeviceExtension)->number;
 }
@@ -151,9 +161,15 @@ NTSTATUS sarno_control_read(struct sarno_driver* d, int device, PIRP irp) {
   uint32_t got = 0;
   KIRQL irql;
   int st, queued = 0;
+  NTSTATUS refused;
   if (len > 0 && !irp->AssociatedIrp.SystemBuffer)
     return sarno_complete(irp, STATUS_INVALID_USER_BUFFER, 0);
   sarno_lock(d);
+  refused = refusal(d, device, s->FileObject);
+  if (refused != STATUS_SUCCESS) {
+    sarno_unlock(d);
+    return sarno_complete(irp, refused, 0);
+  }
   st = sim_read(&d->model, device, irp->AssociatedIrp.SystemBuffer, len, &got);
   if (st == SIM_READ_PENDING) {
     IoMarkIrpPending(irp);
@@ -185,12 +201,12 @@ NTSTATUS sarno_control_read(struct sarno_driver* d, int device, PIRP irp) {
   return sarno_complete(irp, STATUS_NO_SUCH_DEVICE, 0);
 }
 
-/* A handle of the device was closed: its waiting reads end as cancelled. */
-void sarno_control_cleanup(struct sarno_driver* d, int device, PFILE_OBJECT file) {
+/* Ends the waiting reads of file (NULL: of every handle) as cancelled; the model hears of
+ * them unless it has forgotten them already (an unplug). Under the lock. */
+static void end_reads(struct sarno_driver* d, int device, PFILE_OBJECT file, int tell_model) {
   PIRP ended[SARNO_READ_QUEUE];
   int n = 0, i;
   KIRQL irql;
-  sarno_lock(d);
   KeAcquireSpinLock(&d->irp_lock, &irql);
   for (i = 0; i < d->read_count[device];) {
     PIRP irp = d->reads[device][i];
@@ -204,10 +220,16 @@ void sarno_control_cleanup(struct sarno_driver* d, int device, PFILE_OBJECT file
   }
   KeReleaseSpinLock(&d->irp_lock, irql);
   for (i = 0; i < n; ++i) {
-    sim_cancel_read(&d->model, device);
+    if (tell_model) sim_cancel_read(&d->model, device);
     ++d->reads_cancelled;
     sarno_complete(ended[i], STATUS_CANCELLED, 0);
   }
+}
+
+/* A handle of the device was closed: its waiting reads end as cancelled. */
+void sarno_control_cleanup(struct sarno_driver* d, int device, PFILE_OBJECT file) {
+  sarno_lock(d);
+  end_reads(d, device, file, 1);
   sarno_serve(d, sarno_now_ms());
   sarno_unlock(d);
 }
@@ -313,6 +335,11 @@ NTSTATUS sarno_control_request(struct sarno_driver* d, int device, PIRP irp) {
   if (code == IOCTL_SARNO_DIAGNOSTICS)
     return diagnostics(d, irp, s->Parameters.DeviceIoControl.OutputBufferLength);
   sarno_lock(d);
+  st = refusal(d, device, s->FileObject);
+  if (st != STATUS_SUCCESS) {
+    sarno_unlock(d);
+    return sarno_complete(irp, st, 0);
+  }
   timing = note_arrival(d, device, code, now);
   sim_enter(&d->model);
   busy = sim_busy_ms(&d->model, code);
@@ -326,16 +353,16 @@ NTSTATUS sarno_control_request(struct sarno_driver* d, int device, PIRP irp) {
   return st;
 }
 
-void sarno_drain(struct sarno_driver* d) {
+/* Ends the held requests of device (-1: of every device) as cancelled. Under the lock. */
+static void end_busy(struct sarno_driver* d, int device) {
   PIRP ended[SARNO_BUSY_SLOTS];
   KIRQL irql;
-  int n = 0, i, device;
-  for (device = 0; device < SIM_DEVICE_COUNT; ++device) sarno_control_cleanup(d, device, NULL);
-  sarno_lock(d);
+  int n = 0, i;
   KeAcquireSpinLock(&d->irp_lock, &irql);
   for (i = 0; i < SARNO_BUSY_SLOTS; ++i) {
     /* one whose cancel routine already runs is left to that routine */
-    if (d->busy[i].irp && IoSetCancelRoutine(d->busy[i].irp, NULL) != NULL) {
+    if (d->busy[i].irp && (device < 0 || d->busy[i].device == device) &&
+        IoSetCancelRoutine(d->busy[i].irp, NULL) != NULL) {
       ended[n++] = d->busy[i].irp;
       d->busy[i].irp = NULL;
     }
@@ -345,5 +372,18 @@ void sarno_drain(struct sarno_driver* d) {
     sim_leave(&d->model);
     sarno_complete(ended[i], STATUS_CANCELLED, 0);
   }
+}
+
+void sarno_end_removed(struct sarno_driver* d, int device) {
+  InterlockedExchange(&d->reads_withdrawn[device], 0); /* the model has no reads to withdraw */
+  end_reads(d, device, NULL, 0);
+  end_busy(d, device);
+}
+
+void sarno_drain(struct sarno_driver* d) {
+  int device;
+  sarno_lock(d);
+  for (device = 0; device < SIM_DEVICE_COUNT; ++device) end_reads(d, device, NULL, 1);
+  end_busy(d, -1);
   sarno_unlock(d);
 }

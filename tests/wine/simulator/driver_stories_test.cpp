@@ -306,3 +306,79 @@ TEST(DriverStop, StoppingTheDriverEndsAPendingReadAndItStartsAgain) {
   EXPECT_EQ(1u, index);
   EXPECT_EQ(0u, Diagnostics().reads_queued);
 }
+
+// Run last: it restarts the driver with a world of its own, then with the usual one again.
+TEST(DriverUnplug, APulledOutDongleTakesItsDeviceAndPortAndComesBackAsNewOnes) {
+  std::string usual;
+  ASSERT_TRUE(ReadText("ScenarioFile", &usual));
+  char dir[MAX_PATH] = {0};
+  GetCurrentDirectoryA(sizeof dir, dir);
+  std::string file = std::string(dir) + "\\unplug.txt";
+  DWORD out = ScaledMs(1500), back = out + ScaledMs(2500);
+  char text[400];
+  snprintf(text, sizeof text,
+           "device 0 COM2\ndevice 1 COM1\ndongle COM1 0010A4C00001 HD_v2.31\n"
+           "dongle COM2 0010A4C00002 HD_v2.40\nprinter COM1 0080372A0011 accepts\n"
+           "busy reset 60000\nat %lums unplug COM1\nat %lums plug COM1\n",
+           (unsigned long)out, (unsigned long)back);
+  FILE* f = fopen(file.c_str(), "wb");
+  ASSERT_NE(nullptr, f);
+  fputs(text, f);
+  fclose(f);
+  ASSERT_TRUE(WriteText("ScenarioFile", file));
+  ASSERT_TRUE(StopDriver(10000) && StartDriver(10000));
+  {
+    Device com1(1), held(1), com2(0);
+    const DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    HANDLE serial = CreateFileA("COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_TRUE(com1.open() && held.open() && com2.open() && serial != INVALID_HANDLE_VALUE);
+    uint32_t word = 0xdead;
+    ASSERT_TRUE(com1.Request(IOCTL_SARNO_PCON, "0080372A0011", &word));
+    EXPECT_EQ(0u, word);
+    PendingRead read(com1.handle());
+    DWORD resetError = 0;
+    platform::test::Thread reset([&] {  // in progress for a minute
+      uint32_t w = 0;
+      resetError = held.Request(IOCTL_SARNO_RESET, "NONE", &w) ? 0 : GetLastError();
+    });
+
+    ASSERT_TRUE(WaitDword("COM1ConnectState", 4, 10000)) << "pulled out: the link is down";
+    ASSERT_TRUE(read.WaitDone(2000)) << "the waiting read ends";
+    EXPECT_EQ((DWORD)ERROR_OPERATION_ABORTED, read.error);
+    reset.join();
+    EXPECT_EQ((DWORD)ERROR_OPERATION_ABORTED, resetError) << "so does the request in progress";
+    EXPECT_FALSE(com1.Request(IOCTL_SARNO_PCON, "0080372A0011", &word));
+    EXPECT_EQ((DWORD)ERROR_BAD_COMMAND, GetLastError());
+    char buf[8];
+    DWORD got = 0;
+    EXPECT_FALSE(ReadFile(com1.handle(), buf, sizeof buf, &got, nullptr));
+    EXPECT_EQ((DWORD)ERROR_BAD_COMMAND, GetLastError());
+    DCB dcb;
+    memset(&dcb, 0, sizeof dcb);
+    dcb.DCBlength = sizeof dcb;
+    EXPECT_FALSE(GetCommState(serial, &dcb));
+    EXPECT_EQ((DWORD)ERROR_BAD_COMMAND, GetLastError());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA("\\\\.\\Sarno1", GENERIC_READ | GENERIC_WRITE, kShare,
+                                                nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA("COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                                OPEN_EXISTING, 0, nullptr));
+    uint32_t index = 255;
+    EXPECT_TRUE(com2.Request(IOCTL_SARNO_GET_COM_INDX, std::string(4, '\xff'), &index));
+    EXPECT_EQ(1u, index) << "COM2 keeps its dongle";
+
+    ASSERT_TRUE(WaitDword("COM1ConnectState", 255, 15000)) << "plugged back, with no link";
+    EXPECT_FALSE(com1.Request(IOCTL_SARNO_PCON, "0080372A0011", &word)) << "an old handle stays dead";
+    Device again(1);
+    ASSERT_TRUE(again.open());
+    ASSERT_TRUE(again.Request(IOCTL_SARNO_PCON, "0080372A0011", &word));
+    EXPECT_EQ(0u, word);
+    HANDLE serialAgain = CreateFileA("COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, serialAgain) << "the port is free for a new opener";
+    EXPECT_TRUE(GetCommState(serialAgain, &dcb));
+    CloseHandle(serial);
+    if (serialAgain != INVALID_HANDLE_VALUE) CloseHandle(serialAgain);
+  }
+  ASSERT_TRUE(WriteText("ScenarioFile", usual));
+  ASSERT_TRUE(StopDriver(10000) && StartDriver(10000));
+}

@@ -86,6 +86,24 @@ bool ReadText(const char* name, std::string* value) {
   return true;
 }
 
+bool WriteText(const char* name, const std::string& value) {
+  HKEY key = OpenParameters(KEY_SET_VALUE);
+  if (!key) return false;
+  LONG r = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                          (DWORD)value.size() + 1);
+  RegCloseKey(key);
+  return r == ERROR_SUCCESS;
+}
+
+bool WaitDword(const char* name, uint32_t want, DWORD ms) {
+  uint32_t start = NowMs(), value = 0;
+  while (!ReadDword(name, &value) || value != want) {
+    if (NowMs() - start > ScaledMs(ms)) return false;
+    Sleep(20);
+  }
+  return true;
+}
+
 std::string PublishSettingsPath(const char* file) {
   char dir[MAX_PATH] = {0};
   GetCurrentDirectoryA(sizeof dir, dir);

@@ -40,6 +40,9 @@ std::vector<sarno_timing> Requests(const sarno_diagnostics& d, uint32_t code, ui
 // The Parameters key.
 bool ReadDword(const char* name, uint32_t* value);
 bool ReadText(const char* name, std::string* value);
+bool WriteText(const char* name, const std::string& value);
+// Waits up to ms for a REG_DWORD value to read `want`; true when it did.
+bool WaitDword(const char* name, uint32_t want, DWORD ms);
 // Stores "\??\" + the full path of `file` in the current directory as "BTiniPath", the
 // byte count without the terminating zero, as the setup program does. Returns the path.
 std::string PublishSettingsPath(const char* file);
