@@ -27,6 +27,7 @@ SetCompressor /SOLID lzma
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvex"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define WATCH_VALUE "Quorvex link watch"
+!define DRIVER_KEY "System\CurrentControlSet\Services\Sarnovek\Parameters"
 
 Section "Setup program, library and btctl" SecMain
   SectionIn RO
@@ -37,10 +38,16 @@ Section "Setup program, library and btctl" SecMain
   File "${STAGE}\Quorvex.txt"
   File "${STAGE}\btctl.exe"
   SetOutPath "$INSTDIR\sdk"
-  File "${STAGE}\sdk\Mendalix.h"
-  File "${STAGE}\sdk\libMendalix.dll.a"
+  File /r "${STAGE}\sdk\*.*"
 
+  ; Where the driver writes what a query finds, the same value the setup program writes at
+  ; every start, and a settings file with nothing bound yet unless one is there: btctl status
+  ; and the watch work before the setup program's first run, and a reinstall keeps the file.
   SetOutPath "$INSTDIR"
+  WriteRegStr HKLM "${DRIVER_KEY}" "BTiniPath" "\??\$INSTDIR\Quorvex.ini"
+  ${IfNot} ${FileExists} "$INSTDIR\Quorvex.ini"
+    File "${STAGE}\first\Quorvex.ini"
+  ${EndIf}
   CreateDirectory "$SMPROGRAMS\Quorvex"
   CreateShortcut "$SMPROGRAMS\Quorvex\Quorvex.lnk" "$INSTDIR\Quorvex.exe"
   CreateShortcut "$SMPROGRAMS\Quorvex\Quorvex help.lnk" "$INSTDIR\Quorvex.txt"
@@ -74,9 +81,7 @@ Section "Uninstall"
   Delete "$INSTDIR\Mendalix.dll"
   Delete "$INSTDIR\Quorvex.txt"
   Delete "$INSTDIR\btctl.exe"
-  Delete "$INSTDIR\sdk\Mendalix.h"
-  Delete "$INSTDIR\sdk\libMendalix.dll.a"
-  RMDir "$INSTDIR\sdk"
+  RMDir /r "$INSTDIR\sdk"
   ${GetParameters} $0
   ClearErrors
   ${GetOptions} $0 "/REMOVESETTINGS" $1
@@ -89,6 +94,8 @@ Section "Uninstall"
   RMDir "$SMPROGRAMS\Quorvex"
   RMDir "$INSTDIR"
   DeleteRegValue HKLM "${RUN_KEY}" "${WATCH_VALUE}"
+  ; The setup program's AutoRun entry would start a program that is gone.
+  DeleteRegValue HKLM "${RUN_KEY}" "Quorvex"
   DeleteRegKey HKLM "${UNINST_KEY}"
   DeleteRegKey HKLM "Software\Quorvex"
 SectionEnd
