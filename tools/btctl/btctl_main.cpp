@@ -7,6 +7,7 @@
 //   btctl [--dll PATH] long
 //   btctl status [--json] [--ini PATH]                     the four ports at a glance
 //   btctl [--dll PATH] watch [--reconnect] [--for SECONDS] the links as they change
+//   btctl service install|uninstall|start|stop|status      the watch as a Windows service
 //
 // Exit status of a call: 0 when it did what was asked (a link call returned 0, a drop with
 // NULL or NONE left the port disconnected, monitor was accepted, long answered), 1 when it
@@ -20,6 +21,7 @@
 #include "tools/btctl/library_binding.h"
 #include "tools/btctl/link_commands.h"
 #include "tools/btctl/result_text.h"
+#include "tools/btctl/service_command.h"
 
 namespace {
 
@@ -34,7 +36,9 @@ const char kUsage[] =
     "  status [--json] [--ini PATH]   the four ports: dongle, bound printer, link state\n"
     "  watch [--reconnect] [--for SECONDS]   the links as they change; with --reconnect,\n"
     "                         bound ports whose link is down are connected again\n"
-    "  (btctl status --help and btctl watch --help say more)\n"
+    "  service install|uninstall|start|stop|status   the watch with reconnect as the\n"
+    "                         Windows service QuorvexLinkWatch\n"
+    "  (btctl status --help, btctl watch --help and btctl service --help say more)\n"
     "PORT is COM1 to COM4.\n"
     "  --dll PATH   the library to load (default: %s)\n"
     "  --variant    pass both texts as automation VARIANTs holding BSTRs\n"
@@ -81,6 +85,7 @@ int main(int argc, char** argv) {
   if (i >= argc) return Usage(stderr, 2);
   if (strcmp(argv[i], "status") == 0) return StatusMain(argc - i - 1, argv + i + 1);
   if (strcmp(argv[i], "watch") == 0) return WatchMain(dll, argc - i - 1, argv + i + 1);
+  if (strcmp(argv[i], "service") == 0) return ServiceMain(dll, argc - i - 1, argv + i + 1);
 
   const Command* cmd = nullptr;
   for (const Command& c : kCommands)

@@ -11,6 +11,8 @@
 #include "library/include/Mendalix.h"
 #include "tools/btctl/driver_registry.h"
 #include "tools/btctl/library_binding.h"
+#include "tools/btctl/log_file.h"
+#include "tools/btctl/metrics.h"
 #include "tools/btctl/status_command.h"
 #include "tools/btctl/stop_request.h"
 #include "tools/btctl/watch_command.h"
@@ -18,17 +20,19 @@
 namespace {
 
 const char kStatusUsage[] =
-    "usage: btctl status [--json] [--ini PATH]\n"
+    "usage: btctl status [--json | --prometheus] [--ini PATH]\n"
     "For COM1 to COM4: the terminal dongle's address and version, the bound printer, the\n"
     "printers found by the last query, and the link state the driver publishes\n"
     "(\"Conected\", \"None\", or \"DisConected\" with the setup program's words for why).\n"
     "  --json       one JSON object per port, in an array, for scripts\n"
+    "  --prometheus the links in the Prometheus text format (link up, link state)\n"
     "  --ini PATH   the settings file to read (default: the one the driver's BTiniPath names)\n"
     "Exit status: 0 when every bound port is connected, 1 when one is not, 2 when the\n"
     "settings file or the driver's registry values cannot be read (one line says which).\n";
 
 const char kWatchUsage[] =
-    "usage: btctl [--dll PATH] watch [--reconnect] [--for SECONDS] [--ini PATH]\n"
+    "usage: btctl [--dll PATH] watch [--reconnect] [--for SECONDS] [--ini PATH] [--log FILE]\n"
+    "                                [--metrics FILE]\n"
     "Once a second reads the four ports' link states and prints one timestamped line per\n"
     "change, in the setup program's words. Ends after --for SECONDS, on Ctrl-C or when the\n"
     "console closes.\n"
@@ -40,6 +44,10 @@ const char kWatchUsage[] =
     "  --for SECONDS  stop after this long (default: run until stopped)\n"
     "  --ini PATH   the settings file to follow (default: the one BTiniPath names); it is\n"
     "               read again when it changes, so a new binding is followed\n"
+    "  --log FILE   the lines also go to FILE; past 1 MB it becomes FILE.1 and FILE starts\n"
+    "               again. A FILE that is a link is not followed\n"
+    "  --metrics FILE  after each look, FILE is replaced whole by the links' metrics in the\n"
+    "               Prometheus text format (as btctl status --prometheus, with counters)\n"
     "Exit status: 0 when it ended, 2 for a wrong command line or a library that cannot be\n"
     "loaded.\n";
 
@@ -75,13 +83,21 @@ bool ParseSeconds(const char* text, uint32_t* out) {
 
 }  // namespace
 
+uint64_t UnixSeconds() {
+  timeval now{};
+  gettimeofday(&now, nullptr);
+  return static_cast<uint64_t>(now.tv_sec);
+}
+
 int StatusMain(int argc, char** argv) {
-  bool json = false;
+  bool json = false, prometheus = false;
   const char* ini = nullptr;
   for (int i = 0; i < argc; ++i) {
     if (strcmp(argv[i], "--help") == 0) return Usage(kStatusUsage, stdout, 0);
     if (strcmp(argv[i], "--json") == 0) {
       json = true;
+    } else if (strcmp(argv[i], "--prometheus") == 0) {
+      prometheus = true;
     } else if (strcmp(argv[i], "--ini") == 0 && i + 1 < argc) {
       ini = argv[++i];
     } else {
@@ -89,11 +105,12 @@ int StatusMain(int argc, char** argv) {
       return Usage(kStatusUsage, stderr, 2);
     }
   }
+  if (prometheus) return RunStatusPrometheus(DriverRegistry(), ini, UnixSeconds(), stdout, stderr);
   return RunStatus(DriverRegistry(), ini, json, stdout, stderr);
 }
 
-int WatchMain(const char* dll, int argc, char** argv) {
-  WatchOptions options;
+int ParseWatchOptions(int argc, char** argv, WatchSetup* setup) {
+  WatchOptions& options = setup->options;
   for (int i = 0; i < argc; ++i) {
     if (strcmp(argv[i], "--help") == 0) return Usage(kWatchUsage, stdout, 0);
     if (strcmp(argv[i], "--reconnect") == 0) {
@@ -105,24 +122,42 @@ int WatchMain(const char* dll, int argc, char** argv) {
       }
     } else if (strcmp(argv[i], "--ini") == 0 && i + 1 < argc) {
       options.iniPath = argv[++i];
+    } else if (strcmp(argv[i], "--log") == 0 && i + 1 < argc) {
+      setup->logPath = argv[++i];
+    } else if (strcmp(argv[i], "--metrics") == 0 && i + 1 < argc) {
+      setup->metricsPath = argv[++i];
     } else {
       fprintf(stderr, "btctl watch: unexpected %s\n", argv[i]);
       return Usage(kWatchUsage, stderr, 2);
     }
   }
+  return -1;
+}
+
+int RunWatchSetup(const char* dll, const WatchSetup& setup, FILE* err) {
+  LogFile log;
+  const char* why = "";
+  if (setup.logPath && !log.Open(setup.logPath, &why)) {
+    fprintf(err, "btctl: the log file %s %s\n", setup.logPath, why);
+    return 2;
+  }
+  MetricsFile metrics(setup.metricsPath ? setup.metricsPath : "", UnixSeconds);
+  struct : EventSink {
+    void Report(EventKind, EventId, const char* const*, int) override {}
+  } noEvents;
+  EventLogWatch events(setup.events ? *setup.events : noEvents);
 
   void* lib = nullptr;
   BT_OnConnect_t connect = nullptr;
-  if (options.reconnect) {
-    const char* why = "";
+  if (setup.options.reconnect) {
     lib = LoadLibraryByName(dll, &why);
     if (!lib) {
-      fprintf(stderr, "btctl: cannot load %s: %s\n", dll, why ? why : "");
+      fprintf(err, "btctl: cannot load %s: %s\n", dll, why ? why : "");
       return 2;
     }
     connect = reinterpret_cast<BT_OnConnect_t>(BindExport(lib, "BT_OnConnect"));
     if (!connect) {
-      fprintf(stderr, "btctl: %s has no export BT_OnConnect\n", dll);
+      fprintf(err, "btctl: %s has no export BT_OnConnect\n", dll);
       UnloadLibrary(lib);
       return 2;
     }
@@ -132,11 +167,25 @@ int WatchMain(const char* dll, int argc, char** argv) {
                    [connect](const char* port, const char* address) -> int32_t {
                      return connect ? connect(port, address) : 2;
                    },
-                   StopRequested(),
-                   stdout,
-                   LocalStamp};
-  int status = RunWatch(options, seams);
+                   setup.console ? StopRequested() : StopFlag(),
+                   setup.console ? stdout : nullptr,
+                   LocalStamp,
+                   WaitForStopOrNudge,
+                   &TryNowFlag()};
+  int n = 0;
+  if (setup.logPath) seams.observers[n++] = &log;
+  if (setup.metricsPath) seams.observers[n++] = &metrics;
+  if (setup.events) seams.observers[n++] = &events;
+  if (setup.started) setup.started();
+  int status = RunWatch(setup.options, seams);
+  if (setup.ended) setup.ended();
   if (lib) UnloadLibrary(lib);
   StopHandled();
   return status;
+}
+
+int WatchMain(const char* dll, int argc, char** argv) {
+  WatchSetup setup;
+  int status = ParseWatchOptions(argc, argv, &setup);
+  return status >= 0 ? status : RunWatchSetup(dll, setup, stderr);
 }

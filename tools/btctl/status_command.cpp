@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "tools/btctl/metrics.h"
 #include "tools/btctl/result_text.h"
 #include "tools/btctl/terminal_reading.h"
 
@@ -87,6 +88,13 @@ void PrintJson(const TerminalReading& t, FILE* out) {
   fprintf(out, "]\n");
 }
 
+int ExitStatus(const TerminalReading& t) {
+  if (t.problemCount) return 2;
+  for (int i = 0; i < kPortCount; ++i)
+    if (IsBound(t.settings.Port[i]) && t.state[i] != 0) return 1;
+  return 0;
+}
+
 }  // namespace
 
 int RunStatus(platform::RegistryApi& registry, const char* iniPath, bool json, FILE* out,
@@ -96,8 +104,19 @@ int RunStatus(platform::RegistryApi& registry, const char* iniPath, bool json, F
   for (int i = 0; i < t.problemCount; ++i) fprintf(err, "btctl: %s\n", t.problems[i]);
   if (t.settingsRead) json ? PrintJson(t, out) : PrintTable(t, out);
   fflush(out);
-  if (t.problemCount) return 2;
+  return ExitStatus(t);
+}
+
+int RunStatusPrometheus(platform::RegistryApi& registry, const char* iniPath, uint64_t unixSeconds,
+                        FILE* out, FILE* err) {
+  TerminalReading t;
+  ReadTerminal(registry, iniPath, &t);
+  for (int i = 0; i < t.problemCount; ++i) fprintf(err, "btctl: %s\n", t.problems[i]);
+  const char* bound[kPortCount];
   for (int i = 0; i < kPortCount; ++i)
-    if (IsBound(t.settings.Port[i]) && t.state[i] != 0) return 1;
-  return 0;
+    bound[i] = t.settingsRead && IsBound(t.settings.Port[i]) ? t.settings.Port[i].Selprt : "NONE";
+  char text[kMetricsSize];
+  fwrite(text, 1, FormatMetrics(t, bound, nullptr, unixSeconds, text, sizeof text), out);
+  fflush(out);
+  return ExitStatus(t);
 }

@@ -1,5 +1,6 @@
 // btctl status: which printer is bound to which port and whether its link is up, in one look.
 #pragma once
+#include <cstdint>
 #include <cstdio>
 
 #include "platform/registry.h"
@@ -12,3 +13,8 @@
 // registry value could not be read (no table when the settings file could not be).
 int RunStatus(platform::RegistryApi& registry, const char* iniPath, bool json, FILE* out,
               FILE* err);
+
+// The same reading in the Prometheus text format (metrics.h, without the watch's counters),
+// stamped with unixSeconds. The exit status is status's.
+int RunStatusPrometheus(platform::RegistryApi& registry, const char* iniPath, uint64_t unixSeconds,
+                        FILE* out, FILE* err);

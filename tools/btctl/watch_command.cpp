@@ -57,8 +57,18 @@ class Watcher {
         if (port_[i].down && port_[i].nextTryMs < wake) wake = port_[i].nextTryMs;
       }
       now = s_.clock.NowMs();
-      if (wake > now && !Stopping()) s_.clock.Sleep(static_cast<uint32_t>(
-                          wake - now < kStopLookMs ? wake - now : kStopLookMs));
+      if (wake > now && !Stopping()) {
+        uint64_t ms = wake - now;
+        if (s_.wait)
+          s_.wait(static_cast<uint32_t>(ms < kWatchPassMs ? ms : kWatchPassMs));
+        else
+          s_.clock.Sleep(static_cast<uint32_t>(ms < kStopLookMs ? ms : kStopLookMs));
+      }
+      if (s_.tryNow && s_.tryNow->exchange(0)) {
+        now = s_.clock.NowMs();
+        for (PortWatch& p : port_)
+          if (p.down) p.nextTryMs = now;
+      }
     }
   }
 
@@ -78,8 +88,14 @@ class Watcher {
     va_start(args, format);
     vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    fprintf(s_.out, "%s %s\n", stamp, text);
-    fflush(s_.out);
+    if (s_.out) {
+      fprintf(s_.out, "%s %s\n", stamp, text);
+      fflush(s_.out);
+    }
+    char line[sizeof stamp + sizeof text + 1];
+    snprintf(line, sizeof line, "%s %s", stamp, text);
+    for (WatchObserver* o : s_.observers)
+      if (o) o->OnLine(line);
   }
 
   // Each new set of faults is reported once, not once a second.
@@ -93,6 +109,8 @@ class Watcher {
     for (int i = 0; i < reading_.problemCount; ++i) Line("%s", reading_.problems[i]);
     if (!all[0]) Line("the settings file and the driver's values read without a fault again");
     memcpy(reported_, all, sizeof all);
+    for (WatchObserver* o : s_.observers)
+      if (o) o->OnProblems(s_.clock.NowMs(), reading_);
   }
 
   void TakeBindings(const Settings& settings) {
@@ -130,6 +148,8 @@ class Watcher {
       if (v != p.seen) {
         Line("COM%d: %s (%s, state 0x%X)", i + 1, LinkWords(v), StateLabel(v),
              static_cast<unsigned>(v));
+        for (WatchObserver* o : s_.observers)
+          if (o) o->OnLinkChange(now, i, p.seen, v, p.bound, p.tries);
         p.seen = v;
       }
       if (v == 0) {
@@ -139,6 +159,10 @@ class Watcher {
         p.nextTryMs = now;   // the first try at once
       }
     }
+    const char* bound[kPortCount];
+    for (int i = 0; i < kPortCount; ++i) bound[i] = port_[i].bound;
+    for (WatchObserver* o : s_.observers)
+      if (o) o->OnPass(now, reading_, bound);
   }
 
   void Try(int i) {
@@ -152,6 +176,8 @@ class Watcher {
     p.gapMs = p.gapMs == 0 ? kFirstRetryGapMs
                            : (p.gapMs >= kMaxRetryGapMs / 2 ? kMaxRetryGapMs : p.gapMs * 2);
     p.nextTryMs = s_.clock.NowMs() + p.gapMs;
+    for (WatchObserver* o : s_.observers)
+      if (o) o->OnTry(s_.clock.NowMs(), i, word);
     if (word == 0) {
       Line("%s: try %d: BT_OnConnect(%s, %s) = 0x0: %s: Connect Ok", port, p.tries, port, shown,
            port);

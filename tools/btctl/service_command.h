@@ -1,0 +1,54 @@
+// btctl service: the watch with reconnect as a Windows service, QuorvexLinkWatch, so that
+// printer links are kept up with nobody logged on and no window open.
+//
+//   btctl service install [--log FILE] [--metrics FILE] [--ini PATH]
+//   btctl service uninstall | start | stop | status | retry
+//   btctl service run ...   (what the service manager starts; not for a console)
+//
+// The service runs in its own process, starts with the system, as LocalSystem. Its log and
+// metrics go by default to a folder under the common application-data folder that only
+// administrators and the system may write. Its Event Log source is "Quorvex".
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "tools/btctl/link_commands.h"
+
+constexpr char kServiceName[] = "QuorvexLinkWatch";
+constexpr char kServiceDisplayName[] = "Quorvex printer link watch";
+constexpr char kEventSource[] = "Quorvex";
+constexpr char kLogName[] = "LinkWatch.log";
+constexpr char kMetricsName[] = "quorvex_links.prom";
+// The service's own control: try the ports that are down now (btctl service retry sends it).
+constexpr uint32_t kControlTryNow = 128;
+constexpr uint32_t kServiceStopWaitMs = 2000;   // a stop control to STOPPED
+constexpr uint32_t kFailureRestartMs = 60000;
+
+// args: what follows "service". Returns the exit status.
+int ServiceMain(const char* dll, int argc, char** argv);
+
+// The service's command line: the program's path quoted (an unquoted path with spaces lets
+// a planted C:\Program.exe run as LocalSystem), then "service run" and the options, each
+// path quoted. False when a path holds a quote or the line does not fit.
+bool ServiceCommandLine(const char* program, const WatchSetup& setup, char* out, size_t size);
+
+// The service manager's side: service_win32.cpp; on the host there is none.
+namespace service {
+// This program's path, and the service's folder under the common application-data folder,
+// made (or made safe) as safe_files.h's MakeServiceFolder says. 0, or a Win32 error.
+long ProgramPath(char* out, size_t size);
+long DataFolder(char* out, size_t size, const char** why);
+// Creates the service (or updates an existing one's command line) and the event source.
+long Install(const char* commandLine, const char* program);
+// Stops the service, deletes it and removes the event source.
+long Uninstall();
+long Start();
+long Stop();
+long SendTryNow();
+// The service's state in the service manager's words ("RUNNING", "STOPPED", ...).
+long Query(char* state, size_t size);
+// Hands this process to the service manager, which runs the watch of setup in it.
+long Run(const char* dll, WatchSetup& setup);
+// What a Win32 error means, one line.
+const char* ErrorText(long code, char* out, size_t size);
+}  // namespace service

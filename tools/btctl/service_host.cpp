@@ -1,0 +1,28 @@
+// The host has no service manager: every verb says so.
+#include <cstdio>
+
+#include "tools/btctl/service_command.h"
+
+namespace service {
+namespace {
+constexpr long kNotSupported = 50;   // ERROR_NOT_SUPPORTED
+}  // namespace
+
+long ProgramPath(char*, size_t) { return kNotSupported; }
+long DataFolder(char* out, size_t size, const char** why) {
+  snprintf(out, size, "(none)");
+  *why = "exists only on Windows";
+  return kNotSupported;
+}
+long Install(const char*, const char*) { return kNotSupported; }
+long Uninstall() { return kNotSupported; }
+long Start() { return kNotSupported; }
+long Stop() { return kNotSupported; }
+long SendTryNow() { return kNotSupported; }
+long Query(char*, size_t) { return kNotSupported; }
+long Run(const char*, WatchSetup&) { return kNotSupported; }
+const char* ErrorText(long, char* out, size_t size) {
+  snprintf(out, size, "services exist only on Windows");
+  return out;
+}
+}  // namespace service
