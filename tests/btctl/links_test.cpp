@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <sstream>
@@ -15,6 +16,9 @@
 #include "platform/host/memory_registry.h"
 #include "tests/support/virtual_clock.h"
 #include "simulator/host/simulator_devices.h"
+#include "tools/btctl/event_log.h"
+#include "tools/btctl/log_file.h"
+#include "tools/btctl/metrics.h"
 #include "tools/btctl/result_text.h"
 #include "tools/btctl/status_command.h"
 #include "tools/btctl/watch_command.h"
@@ -128,6 +132,12 @@ TEST_F(Terminal, StatusAfterAQueryAndAConnectShowsEachPortThenTheDropThenNoSetti
   EXPECT_EQ("{\"port\":\"COM3\",\"dongle\":null,\"version\":null,\"bound\":null,\"found\":[],\"state\":255,"
             "\"link\":\"None\",\"meaning\":null},", json[3]);
 
+  // A port nobody bound may show a failure (a connect tried by hand): everything bound is up.
+  registry.PutDword(SARNO_PARAMETERS_KEY, "COM3ConnectState", 0x20);
+  EXPECT_EQ(0, Status(false));
+  EXPECT_EQ(0, RunStatusPrometheus(registry, nullptr, 1796700000, tmpfile(), tmpfile()));
+  registry.PutDword(SARNO_PARAMETERS_KEY, "COM3ConnectState", 255);
+
   clock.Sleep(120000);   // the scenario drops COM1's link two minutes in
   EXPECT_EQ(1, Status(false));
   EXPECT_NE(std::string::npos, out.find("0080372A0001  DisConected: Disconnect Ok (0x4)  0080372A0001"));
@@ -177,11 +187,11 @@ TEST_F(Terminal, BadSettingsAndRegistryValuesEachGiveOneLineAndExitStatus2) {
 
   // --ini reads another file. Texts from it cannot break a terminal or the JSON.
   std::string odd = good;
-  std::ofstream(ini + ".odd") << odd.replace(odd.find("0010A4C0FFEE"), 12, "00\"\\\x1b[2J");
+  std::ofstream(ini + ".odd") << odd.replace(odd.find("0010A4C0FFEE"), 12, "00\"\\\x1b[2J\xe9");
   EXPECT_EQ(2, Status(false, (ini + ".odd").c_str()));   // the key is gone
-  EXPECT_NE(std::string::npos, out.find("COM1  00\"\\?[2J  ")) << out;
+  EXPECT_NE(std::string::npos, out.find("COM1  00\"\\?[2J?  ")) << out;
   Status(true, (ini + ".odd").c_str());
-  EXPECT_NE(std::string::npos, out.find("\"dongle\":\"00\\\"\\\\\\u001b[2J\"")) << out;
+  EXPECT_NE(std::string::npos, out.find("\"dongle\":\"00\\\"\\\\\\u001b[2J\\u00e9\"")) << out;
 
   // A watch over a damaged file says so once, not once a second, and goes on.
   PutText("BTiniPath", "\\??\\" + ini);
@@ -246,4 +256,74 @@ TEST_F(Terminal, WatchReconnectsWithAGrowingBackOffAndNeverTouchesAnUnboundPort)
   EXPECT_EQ(1 + 5 * 2 + 1, connects[0]);   // a failed try is the library's two attempts
   EXPECT_EQ(1, connects[1]);
   EXPECT_EQ(0u, devices->LinkState(0));
+}
+
+// The watch as the service runs it: waits of whole seconds, a log file, a metrics file and
+// Event Log entries. COM1's printer flaps for half a minute, then is gone for good; at 250 s
+// the service's own control asks for a try at once.
+TEST_F(Terminal, TheServicesWatchLogsMetersAndReportsAFlappingLinkAndCapsItsBackOff) {
+  std::string scenario = "device 0 COM1\ndongle COM1 0010A4C0FFEE HD_v2.31\nprinter COM1 0080372A0001 accepts\n";
+  for (int t = 5; t <= 35; t += 6)
+    scenario += "at " + std::to_string(t) + " leave COM1 0080372A0001\nat " + std::to_string(t + 3) +
+                " return COM1 0080372A0001\n";
+  Start(scenario + "at 41 leave COM1 0080372A0001\n");
+  ASSERT_EQ(0, CallQuery(*st, "COM1", "NONE"));
+  Bind(1, "0080372A0001");
+  struct Kept : EventSink {
+    std::vector<std::pair<EventId, std::string>> got;
+    void Report(EventKind, EventId id, const char* const* s, int n) override {
+      got.emplace_back(id, n ? s[0] + std::string(n > 2 ? " " : "") + (n > 2 ? s[2] : "") : "");
+    }
+  } sink;
+  const std::string log = (dir_ / "watch.log").string(), prom = (dir_ / "links.prom").string();
+  LogFile logFile(3000);
+  const char* why = "";
+  ASSERT_TRUE(logFile.Open(log.c_str(), &why)) << why;
+  MetricsFile metrics(prom.c_str(), [] { return uint64_t{1796700000}; });
+  EventLogWatch events(sink);
+  std::atomic<int> stop{0}, tryNow{0};
+  clock.events.emplace(250000, [&] { tryNow = 1; });
+  int waits = 0;
+  WatchSeams seams{registry, clock, [&](const char* port, const char* printer) { return CallConnect(*st, port, printer); },
+                   stop, nullptr, nullptr, [&](uint32_t ms) { ++waits, clock.Sleep(ms); }, &tryNow,
+                   {&logFile, &metrics, &events}};
+  EXPECT_EQ(0, RunWatch(WatchOptions{true, 300, nullptr}, seams));
+
+  // The lines are the console's, in at most twice the cap; the older file starts with a whole line.
+  std::ifstream current(log), older(log + ".1");
+  std::string now((std::istreambuf_iterator<char>(current)), {}), before((std::istreambuf_iterator<char>(older)), {});
+  EXPECT_LE(now.size(), 3000u);
+  EXPECT_LE(before.size(), 3000u);
+  EXPECT_EQ(0u, before.find("+")) << before;
+  EXPECT_NE(std::string::npos, now.find("+300.000 watch ended after 300 s\r\n")) << now;
+
+  // The back-off grows to 60 s and no further; the nudge at 250 s tries at once.
+  std::vector<int> gaps;
+  int tries = 0;
+  bool nudged = false;
+  for (const std::string& l : Lines(before + now)) {
+    tries += l.find(": try ") != std::string::npos;
+    nudged = nudged || l.rfind("+250.", 0) == 0;
+    if (size_t at = l.find("next try in "); at != std::string::npos) gaps.push_back(std::stoi(l.substr(at + 12)));
+  }
+  const std::vector<int> capped = {1, 2, 4, 8, 16, 32, 60, 60};
+  EXPECT_NE(gaps.end(), std::search(gaps.begin(), gaps.end(), capped.begin(), capped.end()));
+  EXPECT_EQ(60, *std::max_element(gaps.begin(), gaps.end()));
+  EXPECT_TRUE(nudged);
+  EXPECT_LT(waits, 300 + 2 * tries);   // about one wake-up a second, and one per try
+
+  // The metrics count what the lines show; the link is down now.
+  std::ifstream m(prom);
+  std::string text((std::istreambuf_iterator<char>(m)), {});
+  EXPECT_NE(std::string::npos, text.find("quorvex_link_up{port=\"COM1\",printer=\"0080372A0001\"} 0\n")) << text;
+  EXPECT_NE(std::string::npos, text.find("quorvex_reconnect_tries_total{port=\"COM1\"} " + std::to_string(tries) + "\n")) << text;
+  EXPECT_NE(std::string::npos, text.find("quorvex_watch_last_pass_timestamp_seconds 1796700000\n"));
+
+  // The flapping minute gives three entries and one summary with the link as it is now.
+  ASSERT_EQ(4u, sink.got.size());
+  EXPECT_EQ(kEventReconnected, sink.got[0].first);   // connected by the watch's first try
+  EXPECT_EQ(kEventLinkDown, sink.got[1].first);
+  EXPECT_EQ(kEventLinkDown, sink.got[2].first);
+  EXPECT_EQ(kEventFlapSummary, sink.got[3].first);
+  EXPECT_EQ("COM1 Printer Dongle Connection Failed.... (DisConected, state 0x20)", sink.got[3].second);
 }
