@@ -323,7 +323,7 @@ TEST_F(Terminal, TheServicesWatchLogsMetersAndReportsAFlappingLinkAndCapsItsBack
   ASSERT_EQ(4u, sink.got.size());
   EXPECT_EQ(kEventReconnected, sink.got[0].first);   // connected by the watch's first try
   EXPECT_EQ(kEventLinkDown, sink.got[1].first);
-  EXPECT_EQ(kEventLinkDown, sink.got[2].first);
+  EXPECT_EQ(kEventReconnected, sink.got[2].first);
   EXPECT_EQ(kEventFlapSummary, sink.got[3].first);
   EXPECT_EQ("COM1 Printer Dongle Connection Failed.... (DisConected, state 0x20)", sink.got[3].second);
 }

@@ -22,12 +22,13 @@ void EventLogWatch::EndWindow(uint64_t nowMs, int port) {
 
 void EventLogWatch::OnLinkChange(uint64_t nowMs, int port, uint32_t from, uint32_t to,
                                  const char* bound, int triesBefore) {
-  // The first look at a port that shows no state is no news.
-  if (from == LINK_STATE_NONE && to == LINK_STATE_NONE) return;
   EndWindow(nowMs, port);
   Window& w = window_[port];
+  w.state = to;   // for a summary
+  // News is a link going up or down, or the first look finding it down; a down link whose
+  // reason changes (a failed try) is not.
+  if ((from == 0) == (to == 0) && (from != LINK_STATE_NONE || to == LINK_STATE_NONE)) return;
   if (w.startMs == 0) w.startMs = nowMs ? nowMs : 1;
-  w.state = to;
   if (w.logged >= kEventsPerMinute) {
     ++w.held;
     return;

@@ -1,5 +1,6 @@
 // The watch's changes as Windows Event Log entries (source "Quorvex", Application log), for
-// the collectors a shop's operators already run. One entry per change, of fixed IDs whose
+// the collectors a shop's operators already run. One entry per link going up or down (a
+// down link whose reason changes is no new entry), of fixed IDs whose
 // texts live in btctl.exe's message table (event_messages.mc). A port whose link flaps gives
 // at most kEventsPerMinute link entries in a minute, then one summary at the minute's end.
 #pragma once

@@ -105,13 +105,19 @@ int ServiceMain(const char* dll, int argc, char** argv) {
   };
   const Verb verbs[] = {{"uninstall", service::Uninstall, "uninstalled"},
                         {"start", service::Start, "started"},
-                        {"stop", service::Stop, "stopped"},
                         {"retry", service::SendTryNow, "asked to try the ports that are down"}};
   for (const Verb& v : verbs) {
     if (strcmp(verb, v.word) != 0 || argc != 1) continue;
     long rc = v.call();
     if (rc) return Failed(v.word, rc);
     printf("%s %s\n", kServiceName, v.done);
+    return 0;
+  }
+  if (strcmp(verb, "stop") == 0 && argc == 1) {
+    uint32_t tookMs = 0;
+    long rc = service::Stop(&tookMs);
+    if (rc) return Failed("stop", rc);
+    printf("%s stopped in %u ms\n", kServiceName, static_cast<unsigned>(tookMs));
     return 0;
   }
   if (strcmp(verb, "status") == 0 && argc == 1) {

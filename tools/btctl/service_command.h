@@ -43,7 +43,8 @@ long Install(const char* commandLine, const char* program);
 // Stops the service, deletes it and removes the event source.
 long Uninstall();
 long Start();
-long Stop();
+// *tookMs: from the stop control to the service showing STOPPED.
+long Stop(uint32_t* tookMs);
 long SendTryNow();
 // The service's state in the service manager's words ("RUNNING", "STOPPED", ...).
 long Query(char* state, size_t size);

@@ -17,7 +17,7 @@ long DataFolder(char* out, size_t size, const char** why) {
 long Install(const char*, const char*) { return kNotSupported; }
 long Uninstall() { return kNotSupported; }
 long Start() { return kNotSupported; }
-long Stop() { return kNotSupported; }
+long Stop(uint32_t*) { return kNotSupported; }
 long SendTryNow() { return kNotSupported; }
 long Query(char*, size_t) { return kNotSupported; }
 long Run(const char*, WatchSetup&) { return kNotSupported; }

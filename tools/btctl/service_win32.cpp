@@ -133,7 +133,8 @@ void OnWatchStarted() {
 // Stopped once the watch has ended: the library's unload that follows takes two seconds,
 // longer than a stop may.
 void OnWatchEnded() {
-  runEvents.Report(EventKind::Information, kEventServiceStopped, nullptr, 0);
+  const char* strings[] = {runSetup->logPath ? runSetup->logPath : "(none)"};
+  runEvents.Report(EventKind::Information, kEventServiceStopped, strings, 1);
   Report(SERVICE_STOPPED);
 }
 
@@ -232,6 +233,16 @@ long Uninstall() {
     SERVICE_STATUS s;
     if (ControlService(svc.h, SERVICE_CONTROL_STOP, &s)) WaitFor(svc.h, SERVICE_STOPPED, kStopWaitMs, &s);
     if (!DeleteService(svc.h)) rc = static_cast<long>(GetLastError());
+    CloseServiceHandle(svc.h);
+    svc.h = nullptr;
+    // The service goes once its process has ended (the library's unload after the stop):
+    // until then btctl.exe is in use and an uninstaller could not remove it.
+    for (DWORD waited = 0; rc == 0 && waited < kStopWaitMs; waited += kPollMs) {
+      SC_HANDLE still = OpenServiceA(manager.h, kServiceName, SERVICE_QUERY_STATUS);
+      if (!still) break;
+      CloseServiceHandle(still);
+      Sleep(kPollMs);
+    }
   }
   if (rc == ERROR_SERVICE_DOES_NOT_EXIST) rc = 0;   // gone already: the event source still goes
   LONG keyRc = RegDeleteKeyA(HKEY_LOCAL_MACHINE, kEventSourceKey);
@@ -250,14 +261,17 @@ long Start() {
   return s.dwWin32ExitCode ? static_cast<long>(s.dwWin32ExitCode) : ERROR_SERVICE_REQUEST_TIMEOUT;
 }
 
-long Stop() {
+long Stop(uint32_t* tookMs) {
   Handle manager, svc;
   long rc = OpenOurService(SERVICE_STOP | SERVICE_QUERY_STATUS, &manager, &svc);
   if (rc) return rc;
   SERVICE_STATUS s;
+  DWORD from = GetTickCount();
   if (!ControlService(svc.h, SERVICE_CONTROL_STOP, &s) && GetLastError() != ERROR_SERVICE_NOT_ACTIVE)
     return static_cast<long>(GetLastError());
-  return WaitFor(svc.h, SERVICE_STOPPED, kStopWaitMs, &s) ? 0 : ERROR_SERVICE_REQUEST_TIMEOUT;
+  bool stopped = WaitFor(svc.h, SERVICE_STOPPED, kStopWaitMs, &s);
+  *tookMs = GetTickCount() - from;
+  return stopped ? 0 : ERROR_SERVICE_REQUEST_TIMEOUT;
 }
 
 long SendTryNow() {

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# service_story_test.sh DRIVER.sys WORKDIR BIN_DIR
+# btctl service under Wine with the simulated driver: installed and started, the service
+# connects COM1's bound printer; the printer is carried away and comes back, and the
+# service's own control (btctl service retry) has it tried at once rather than at the end of
+# its back-off. The metrics file (checked by promtool), the Event Log calls (traced by Wine,
+# WINEDEBUG=+eventlog, into the services' log), the stop time and the uninstall are checked.
+# The service, its event source, the driver and the prefix's server are always removed.
+set -u
+sys="$1" work="$2" bin="$3"
+: "${WINEPREFIX:?}"
+here="$(cd "$(dirname "$0")" && pwd)"
+src="$here/../../.."
+. "$src/scripts/wine-env"
+export WINEARCH=win32 WINEDEBUG=-all,+eventlog
+sim="$src/scripts/simulator"
+w() { timeout -k 5 "$(scaled 60)" wine "$@" 2>/dev/null | tr -d '\r'; }
+btctl="$(winepath -w "$bin/btctl.exe" 2>/dev/null)"
+data="$WINEPREFIX/drive_c/ProgramData/Quorvex"
+fail=0
+check() { if [ "$2" = "$3" ]; then echo "ok   - $1"; else echo "FAIL - $1: '$2', not '$3'"; fail=1; fi; }
+cleanup() {
+  w "$btctl" service uninstall >/dev/null
+  "$sim" remove >/dev/null 2>&1
+  "$sim" halt >/dev/null 2>&1
+  rm -rf "$data"
+}
+"$sim" halt >/dev/null 2>&1
+rm -rf "$data"
+trap 'cleanup; exit $fail' EXIT
+
+# The printer leaves once the service has connected it, and comes back long before the
+# service's back-off would try again.
+leave=$(scaled 20) back=$(( $(scaled 20) + 20 ))
+rm -rf "$work" && mkdir -p "$work" || exit 1
+cat > "$work/scenario.txt" <<END
+device 0 COM1
+dongle COM1 0010A4C0FFEE HD_v2.31
+printer COM1 0080372A0001 accepts
+at $leave leave COM1 0080372A0001
+at $back return COM1 0080372A0001
+END
+block() {
+  printf '\r\nBT_Port: COM%s\r\n\t BT_SelHost:  %s\r\n\t BT_Selprt:   %s\r\n\t BT_QueryPrt: %s\r\n' "$1" "$2" "$3" "$3"
+  [ "$3" != NONE ] && printf '\t BT_QueryPrt: NONE\r\n'
+  printf '\t BT_HostVrsn: %s\r\n' "$4"
+  for r in 1 2 3 4; do printf '\t BT_Reserve%s: NONE\r\n' $r; done
+}
+{ printf 'BT_SelPort: COM1\r\nBT_Baudrate: 19200N81\r\n'
+  block 1 0010A4C0FFEE 0080372A0001 HD_v2.31; block 2 NONE NONE NONE
+  block 3 NONE NONE NONE; block 4 NONE NONE NONE; printf '\r\nBT_Connect: AUTO\r\n'; } > "$work/Quorvex.ini"
+"$sim" install "$sys" "$work/scenario.txt" || exit 1
+: > "$WINEPREFIX/drive_c/services.log"
+"$sim" start || exit 1
+started=$(date +%s)
+w reg add 'HKLM\System\CurrentControlSet\Services\Sarnovek\Parameters' /v BTiniPath /t REG_SZ \
+  /d "\\??\\$(winepath -w "$work/Quorvex.ini")" /f >/dev/null
+
+w "$btctl" service install | sed 's/^/  /'
+check "the image path is quoted" \
+  "$(w reg query 'HKLM\System\CurrentControlSet\Services\QuorvexLinkWatch' /v ImagePath | grep -c "REG_SZ *\"$(printf '%s' "$btctl" | sed 's/\\/\\\\/g')\" service run")" 1
+check "started" "$(w "$btctl" service start)" "QuorvexLinkWatch started"
+check "running" "$(w "$btctl" service status)" "QuorvexLinkWatch: RUNNING"
+
+log="$data/LinkWatch.log" prom="$data/quorvex_links.prom"
+# Until the printer is back and a few tries have failed: then the service's control.
+until [ $(( $(date +%s) - started )) -ge $(( back + 2 )) ]; do sleep 1; done
+asked=$(date +%s%3N)
+w "$btctl" service retry >/dev/null
+for _ in $(seq "$(scaled 20)"); do sed -n '/Disconnect Ok/,$p' "$log" 2>/dev/null | grep -q "= 0x0: COM1: Connect Ok" && break; sleep 0.5; done
+sed 's/^/  | /' "$log"
+reconnect=$(sed -n '/Disconnect Ok/,$p' "$log" | grep -a "= 0x0: COM1: Connect Ok" | head -1 | cut -c1-23)
+took=$(( $(date -d "$reconnect" +%s%3N 2>/dev/null || echo 0) - asked ))
+check "the retry tried at once (within $(scaled 3) s; took $took ms)" "$([ "$took" -ge -1000 ] && [ "$took" -le $(( $(scaled 3) * 1000 )) ] && echo yes)" yes
+sleep "$(scaled 2)"
+
+# The metrics show the drop and the reconnect, and promtool takes them; status's too.
+sed 's/^/  # /' "$prom"
+check "promtool takes the service's metrics" "$(promtool check metrics < "$prom" >/dev/null 2>&1 && echo yes)" yes
+check "link up again" "$(grep -c '^quorvex_link_up{port="COM1",printer="0080372A0001"} 1$' "$prom")" 1
+check "up, down, the failed tries' word, up: four changes" \
+  "$(sed -n 's/^quorvex_link_changes_total{port="COM1"} //p' "$prom")" 4
+check "promtool takes status --prometheus" \
+  "$(w "$btctl" status --prometheus | promtool check metrics >/dev/null 2>&1 && echo yes)" yes
+
+# One Event Log call per change: the first connect and the reconnect, the drop between.
+events="$WINEPREFIX/drive_c/services.log"
+check "one warning, the drop" "$(grep -ac 'warn:eventlog:ReportEventW L"COM1"' "$events")" 1
+check "two link-up entries" "$(grep -ac 'trace:eventlog:ReportEventW L"COM1"' "$events")" 2
+
+stopped=$(w "$btctl" service stop)
+echo "  $stopped"
+check "stopped within 2 s" "$(echo "$stopped" | awk '/stopped in/ { print ($4 <= 2000) ? "yes" : $4 }')" yes
+check "stopped" "$(w "$btctl" service status)" "QuorvexLinkWatch: STOPPED"
+check "the start and the stop were logged" "$(grep -ac 'trace:eventlog:ReportEventW L"C:\\\\ProgramData\\\\Quorvex\\\\LinkWatch.log"' "$events")" 2
+
+check "uninstalled" "$(w "$btctl" service uninstall)" "QuorvexLinkWatch uninstalled"
+check "no service left" "$(w "$btctl" service status)" "QuorvexLinkWatch: NOT INSTALLED"
+check "no event source left" "$(w reg query 'HKLM\System\CurrentControlSet\Services\EventLog\Application\Quorvex' | grep -c Quorvex)" 0
