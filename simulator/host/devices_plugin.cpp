@@ -6,9 +6,9 @@
 //   SARNOVEK_SCENARIO=simulator/scenarios/default.txt build/host/bin/btctl query COM1
 //
 // The driver's registry key lives in this process's memory; MendalixRegistryApi lends it to
-// btctl's status and watch. Its "BTiniPath" names Quorvex.ini in the current directory, the
-// file the library itself reads, so that a query's findings land where the library and
-// btctl look for them.
+// btctl's status and watch, and MendalixSerialLine lends the serial ports to print-test and
+// health. Its "BTiniPath" names Quorvex.ini in the current directory, the file the library
+// itself reads, so that a query's findings land where the library and btctl look for them.
 #include <unistd.h>
 
 #include <cstdio>
@@ -20,6 +20,7 @@
 #include "protocol/driver_protocol.h"
 #include "platform/host/memory_registry.h"
 #include "simulator/host/simulator_devices.h"
+#include "simulator/host/simulator_serial_ports.h"
 
 namespace {
 
@@ -45,35 +46,58 @@ platform::MemoryRegistry& DriverKey() {
   return *registry;
 }
 
+simulator::SimulatorDevices* Devices();
+
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) void* MendalixRegistryApi() {
   return static_cast<platform::RegistryApi*>(&DriverKey());
 }
 
-extern "C" __attribute__((visibility("default"))) void* MendalixDeviceApi() {
-  const char* path = std::getenv("SARNOVEK_SCENARIO");
-  if (!path || !*path) {
-    std::fprintf(stderr, "sarnovek_host: SARNOVEK_SCENARIO names no scenario file\n");
-    return nullptr;
-  }
-  // Kept for the life of the process (never destroyed): the library closes its devices
-  // when it unloads, which may come after this object's static destructors would run.
-  auto* scenario = new sim_scenario();
-  std::string error;
-  if (!simulator::LoadScenarioFile(path, scenario, &error)) {
-    std::fprintf(stderr, "sarnovek_host: %s: %s\n", path, error.c_str());
-    delete scenario;
-    return nullptr;
-  }
-  auto* devices = new simulator::SimulatorDevices(*scenario, DriverKey(), platform::SystemClock());
-  // Like the driver's timer, a ticker lets the scenario's timed events happen while nobody
-  // uses the devices (a printer leaving range while btctl only watches the states).
-  std::thread([devices] {
-    for (;;) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      devices->Tick();
+namespace {
+
+// The scenario's devices, made at the first use by the library or by btctl; null when the
+// scenario cannot be loaded (said once on stderr).
+simulator::SimulatorDevices* Devices() {
+  static simulator::SimulatorDevices* devices = []() -> simulator::SimulatorDevices* {
+    const char* path = std::getenv("SARNOVEK_SCENARIO");
+    if (!path || !*path) {
+      std::fprintf(stderr, "sarnovek_host: SARNOVEK_SCENARIO names no scenario file\n");
+      return nullptr;
     }
-  }).detach();
-  return static_cast<platform::DeviceApi*>(devices);
+    // Kept for the life of the process (never destroyed): the library closes its devices
+    // when it unloads, which may come after this object's static destructors would run.
+    auto* scenario = new sim_scenario();
+    std::string error;
+    if (!simulator::LoadScenarioFile(path, scenario, &error)) {
+      std::fprintf(stderr, "sarnovek_host: %s: %s\n", path, error.c_str());
+      delete scenario;
+      return nullptr;
+    }
+    auto* d = new simulator::SimulatorDevices(*scenario, DriverKey(), platform::SystemClock());
+    // Like the driver's timer, a ticker lets the scenario's timed events happen while nobody
+    // uses the devices (a printer leaving range while btctl only watches the states).
+    std::thread([d] {
+      for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        d->Tick();
+      }
+    }).detach();
+    return d;
+  }();
+  return devices;
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) void* MendalixDeviceApi() {
+  simulator::SimulatorDevices* devices = Devices();
+  return devices ? static_cast<platform::DeviceApi*>(devices) : nullptr;
+}
+
+// The serial ports of the same devices, for btctl's print-test and health.
+extern "C" __attribute__((visibility("default"))) void* MendalixSerialLine() {
+  static simulator::SimulatorSerialPorts* ports =
+      Devices() ? new simulator::SimulatorSerialPorts(*Devices()) : nullptr;
+  return ports ? static_cast<platform::SerialLineApi*>(ports) : nullptr;
 }

@@ -268,6 +268,34 @@ bool SimulatorDevices::SerialPortOpen(int comIndex) {
          serialTicket_[comIndex] == sim_port_unplugs(&model_, comIndex);
 }
 
+uint32_t SimulatorDevices::SerialWrite(int comIndex, const void* data, uint32_t len) {
+  std::lock_guard<std::mutex> lock(mu_);
+  TickLocked();
+  return sim_serial_write(&model_, comIndex, data, len);
+}
+
+uint32_t SimulatorDevices::SerialRead(int comIndex, void* buf, uint32_t len) {
+  std::lock_guard<std::mutex> lock(mu_);
+  TickLocked();
+  return sim_serial_read(&model_, comIndex, buf, len);
+}
+
+void SimulatorDevices::SerialPurge(int comIndex) {
+  std::lock_guard<std::mutex> lock(mu_);
+  sim_serial_purge(&model_, comIndex);
+}
+
+std::string SimulatorDevices::Roll(int comIndex, bool rendered) {
+  std::lock_guard<std::mutex> lock(mu_);
+  uint32_t len = 0;
+  const unsigned char* bytes = sim_roll(&model_, comIndex, &len, nullptr);
+  if (!bytes) return std::string();
+  if (!rendered) return std::string(reinterpret_cast<const char*>(bytes), len);
+  std::string text(len * 6 + 1, '\0');  // a byte takes at most six characters ("[0x1b]")
+  text.resize(sim_render_roll(bytes, len, &text[0], text.size()));
+  return text;
+}
+
 // ---- time and observation -----------------------------------------------------------------
 
 void SimulatorDevices::Tick() {

@@ -56,6 +56,16 @@ class SimulatorDevices : public platform::DeviceApi {
   bool SerialPortOpen(int comIndex, uint32_t ticket);
   bool SerialPortOpen(int comIndex);
 
+  // The serial data path (see sim_serial_write): bytes to the printer at the end of the
+  // port's link, its answers back, the roll it printed. SerialWrite returns the bytes the
+  // port took (0 while the link is down), SerialRead the answer bytes it gave.
+  uint32_t SerialWrite(int comIndex, const void* data, uint32_t len);
+  uint32_t SerialRead(int comIndex, void* buf, uint32_t len);
+  void SerialPurge(int comIndex);
+  // The raw bytes on the port's roll, and with rendered the same as text with tags.
+  std::string Roll(int comIndex, bool rendered = false);
+  platform::Clock& clock() { return clock_; }
+
   // Fires the events whose time has come by the clock.
   void Tick();
 

@@ -78,6 +78,81 @@ void SimulatorSerialPorts::Close(platform::CommHandle h) {
                            static_cast<uint32_t>((v - kHandleBase) / SIM_PORT_COUNT));
 }
 
+namespace {
+
+sim_timeouts ModelTimeouts(const platform::CommTimeouts& t) {
+  return sim_timeouts{t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier,
+                      t.ReadTotalTimeoutConstant, t.WriteTotalTimeoutMultiplier,
+                      t.WriteTotalTimeoutConstant};
+}
+
+// "Forever" still ends on the host, so that a test that forgot its time-outs fails.
+constexpr uint32_t kSafetyMs = 30000;
+constexpr uint32_t kSliceMs = 10;
+
+}  // namespace
+
+platform::CommHandle SimulatorSerialPorts::OpenLine(const char* name, platform::LineOpen* result) {
+  platform::CommHandle h = Open(name);
+  int port = PortOfName(name);
+  if (h != platform::InvalidComm())
+    *result = platform::LineOpen::kOpened;
+  else
+    *result = port >= 0 && devices_.SerialPortOpen(port) ? platform::LineOpen::kInUse
+                                                         : platform::LineOpen::kNoSuchPort;
+  return h;
+}
+
+int SimulatorSerialPorts::WriteLine(platform::CommHandle h, const void* data, uint32_t len,
+                                    uint32_t* written) {
+  if (written) *written = 0;
+  int port = IndexOf(h);
+  if (port < 0) return 0;
+  sim_timeouts t = ModelTimeouts(Timeouts(port));
+  uint32_t wait = sim_write_wait_ms(&t, len);
+  if (wait > kSafetyMs) wait = kSafetyMs;
+  platform::Clock& clock = devices_.clock();
+  const uint64_t start = clock.NowMs();
+  for (;;) {
+    uint32_t n = devices_.SerialWrite(port, data, len);
+    if (n > 0 || len == 0) {
+      if (written) *written = n;
+      return 1;
+    }
+    uint64_t waited = clock.NowMs() - start;
+    if (waited >= wait) return 1;  // timed out: nothing written, as a serial driver says
+    clock.Sleep(static_cast<uint32_t>(wait - waited < kSliceMs ? wait - waited : kSliceMs));
+  }
+}
+
+int SimulatorSerialPorts::ReadLine(platform::CommHandle h, void* buf, uint32_t len, uint32_t* got) {
+  if (got) *got = 0;
+  int port = IndexOf(h);
+  if (port < 0) return 0;
+  sim_timeouts t = ModelTimeouts(Timeouts(port));
+  uint32_t wait = sim_read_wait_ms(&t, len);
+  if (wait > kSafetyMs) wait = kSafetyMs;
+  platform::Clock& clock = devices_.clock();
+  const uint64_t start = clock.NowMs();
+  uint32_t have = 0;
+  for (;;) {
+    have += devices_.SerialRead(port, static_cast<unsigned char*>(buf) + have, len - have);
+    if (sim_read_ends(&t, have, len)) break;
+    uint64_t waited = clock.NowMs() - start;
+    if (waited >= wait) break;
+    clock.Sleep(static_cast<uint32_t>(wait - waited < kSliceMs ? wait - waited : kSliceMs));
+  }
+  if (got) *got = have;
+  return 1;
+}
+
+int SimulatorSerialPorts::PurgeLine(platform::CommHandle h) {
+  int port = IndexOf(h);
+  if (port < 0) return 0;
+  devices_.SerialPurge(port);
+  return 1;
+}
+
 platform::CommState SimulatorSerialPorts::State(int comIndex) {
   std::lock_guard<std::mutex> lock(mu_);
   return comIndex >= 0 && comIndex < SIM_PORT_COUNT ? state_[comIndex] : platform::CommState{};

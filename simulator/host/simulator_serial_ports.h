@@ -6,11 +6,12 @@
 #include <mutex>
 
 #include "platform/comm.h"
+#include "platform/serial_line.h"
 #include "simulator/host/simulator_devices.h"
 
 namespace simulator {
 
-class SimulatorSerialPorts : public platform::CommApi {
+class SimulatorSerialPorts : public platform::CommApi, public platform::SerialLineApi {
  public:
   explicit SimulatorSerialPorts(SimulatorDevices& devices) : devices_(devices) {}
 
@@ -20,6 +21,18 @@ class SimulatorSerialPorts : public platform::CommApi {
   int GetTimeouts(platform::CommHandle h, platform::CommTimeouts* timeouts) override;
   int SetTimeouts(platform::CommHandle h, const platform::CommTimeouts& timeouts) override;
   void Close(platform::CommHandle h) override;
+
+  // SerialLineApi: the data path to the printer at the end of the port's link, honouring
+  // the time-outs set on the port as a serial driver does: a write waits out its time-out
+  // while the link is down, a read waits for the printer's answer until its time-out.
+  platform::CommHandle OpenLine(const char* name, platform::LineOpen* result) override;
+  int SetLineTimeouts(platform::CommHandle h, const platform::CommTimeouts& t) override {
+    return SetTimeouts(h, t);
+  }
+  int PurgeLine(platform::CommHandle h) override;
+  int WriteLine(platform::CommHandle h, const void* data, uint32_t len, uint32_t* written) override;
+  int ReadLine(platform::CommHandle h, void* buf, uint32_t len, uint32_t* got) override;
+  void CloseLine(platform::CommHandle h) override { Close(h); }
 
   // What was last written to the port (index 0..3).
   platform::CommState State(int comIndex);

@@ -32,7 +32,11 @@ void sim_init(struct sim_model* m, const struct sim_scenario* s, const struct si
   m->now_ms = now_ms;
   for (p = 0; p < SIM_PORT_COUNT; ++p) {
     m->port[p].link_state = LINK_STATE_NONE;
-    for (i = 0; i < SIM_PRINTERS_PER_PORT; ++i) m->port[p].printers[i].in_range = 1;
+    for (i = 0; i < SIM_PRINTERS_PER_PORT; ++i) {
+      m->port[p].printers[i].in_range = 1;
+      m->port[p].printers[i].paper = s->port[p].printers[i].paper;
+      m->port[p].printers[i].cover_open = s->port[p].printers[i].cover_open;
+    }
   }
 }
 
@@ -189,6 +193,7 @@ static void fire(struct sim_model* m, const struct sim_event* e) {
       set_state(m, e->com_index, LINK_STATE_NONE);
       break;
     default:
+      sim_printer_event(m, e);
       break;
   }
 }

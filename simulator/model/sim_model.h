@@ -59,6 +59,10 @@ extern "C" {
 #define SIM_LOG_SIZE 64           /* requests remembered for tests */
 #define SIM_LOG_TEXT_SIZE 64
 #define SIM_LINE_MAX 255          /* longest scenario line */
+#define SIM_INFO_SIZE 32          /* a printer's firmware, maker or model: 31 characters + NUL */
+#define SIM_ROLL_SIZE 4096        /* what a port's printer keeps of its roll */
+#define SIM_ANSWER_SIZE 256       /* printer answers waiting to be read on a serial port */
+#define SIM_ESCPOS_PENDING 16     /* bytes of a command that has not been written whole yet */
 
 /* ---- scenario ---------------------------------------------------------------------- */
 
@@ -75,12 +79,26 @@ enum sim_event_kind {
   SIM_EVENT_RETURN = 2,  /* the printer comes back in range */
   SIM_EVENT_DROP = 3,    /* the port's link drops */
   SIM_EVENT_UNPLUG = 4,  /* the terminal dongle is pulled out: its devices go away */
-  SIM_EVENT_PLUG = 5     /* the dongle is plugged back in: its devices come back */
+  SIM_EVENT_PLUG = 5,    /* the dongle is plugged back in: its devices come back */
+  /* the printer's paper and cover (the printer keeps its link) */
+  SIM_EVENT_PAPER_OUT = 10,
+  SIM_EVENT_PAPER_NEAR_END = 11,
+  SIM_EVENT_PAPER_LOADED = 12,
+  SIM_EVENT_COVER_OPEN = 13,
+  SIM_EVENT_COVER_CLOSED = 14
 };
+
+enum sim_paper { SIM_PAPER_OK = 0, SIM_PAPER_NEAR_END = 1, SIM_PAPER_OUT = 2 };
+
+/* What a printer tells about itself (GS I): index into sim_printer.info. */
+enum sim_info_kind { SIM_INFO_FIRMWARE = 0, SIM_INFO_MAKER = 1, SIM_INFO_MODEL = 2, SIM_INFO_KINDS };
 
 struct sim_printer {
   char address[SIM_TEXT_SIZE];
   int behaviour;  /* enum sim_behaviour */
+  int paper;      /* enum sim_paper at the start */
+  int cover_open; /* at the start */
+  char info[SIM_INFO_KINDS][SIM_INFO_SIZE]; /* "" when the printer does not tell */
 };
 
 struct sim_port_scenario {
@@ -96,7 +114,7 @@ struct sim_event {
   uint32_t at_ms;   /* after the model's start */
   int kind;         /* enum sim_event_kind */
   int com_index;    /* 0..3 */
-  char address[SIM_TEXT_SIZE]; /* LEAVE / RETURN: the printer */
+  char address[SIM_TEXT_SIZE]; /* LEAVE / RETURN / paper and cover: the printer */
 };
 
 struct sim_scenario {
@@ -184,6 +202,21 @@ struct sim_log_entry {
 struct sim_printer_state {
   int in_range;
   uint32_t attempts;  /* connect attempts so far */
+  int paper;          /* enum sim_paper */
+  int cover_open;
+};
+
+/* The serial side of a port: the paper roll of the printer at the end of its link, the
+ * printer's answers waiting to be read, and a command cut between two writes. */
+struct sim_serial_state {
+  uint32_t roll_len;
+  uint32_t roll_total;     /* bytes ever printed; the roll keeps the last roll_len */
+  uint32_t dropped;        /* bytes a stopped printer threw away */
+  uint32_t answer_len;
+  uint32_t pending_len;
+  unsigned char pending[SIM_ESCPOS_PENDING];
+  unsigned char answer[SIM_ANSWER_SIZE];
+  unsigned char roll[SIM_ROLL_SIZE];
 };
 
 struct sim_device_state {
@@ -200,6 +233,7 @@ struct sim_port_state {
   uint32_t unplugs;                  /* unplugs so far: a handle opened before one is dead */
   char connected_to[SIM_TEXT_SIZE];  /* printer of a live link, "" when none */
   struct sim_printer_state printers[SIM_PRINTERS_PER_PORT];
+  struct sim_serial_state serial;
 };
 
 struct sim_model {
@@ -260,6 +294,48 @@ int sim_read(struct sim_model* m, int device, void* buf, uint32_t len, uint32_t*
 int sim_read_ready(const struct sim_model* m, int device);
 int sim_take_read(struct sim_model* m, int device, void* buf, uint32_t len, uint32_t* got);
 void sim_cancel_read(struct sim_model* m, int device);
+
+/* ---- the serial ports and the printers at the end of their links -------------------- */
+
+/* Bytes written to a port's serial port. While the link is up they reach the linked
+ * printer, which answers the real-time status, information and print confirmation requests
+ * (sim_serial_read gives the answers) and prints everything else on its roll; out of paper
+ * or with its cover open it answers only the status and drops the rest. Returns how many
+ * bytes the port took: len while the link is up, 0 while it is down (the shell then lets
+ * the write run into its time-out). */
+uint32_t sim_serial_write(struct sim_model* m, int com_index, const void* data, uint32_t len);
+/* Takes up to len answer bytes; returns how many. */
+uint32_t sim_serial_read(struct sim_model* m, int com_index, void* buf, uint32_t len);
+uint32_t sim_serial_waiting(const struct sim_model* m, int com_index);
+/* Throws away the answers waiting and any command cut half-way (PurgeComm). */
+void sim_serial_purge(struct sim_model* m, int com_index);
+/* The port's link is up: connected to a printer. */
+int sim_link_up(const struct sim_model* m, int com_index);
+/* The roll of the port's printers: *len bytes from the returned pointer (the last of
+ * *total ever printed). NULL for a port out of range. */
+const unsigned char* sim_roll(const struct sim_model* m, int com_index, uint32_t* len,
+                              uint32_t* total);
+/* The roll as a person reads it: text as printed, the ESC/POS commands as tags ("[init]",
+ * "[feed 3]", "[cut]"), any other byte that is no printable text as "[0x1b]". Writes at
+ * most size - 1 characters and the terminating NUL into out; returns the length written. */
+size_t sim_render_roll(const unsigned char* bytes, size_t len, char* out, size_t size);
+/* A serial port's time-outs (COMMTIMEOUTS, SERIAL_TIMEOUTS: field for field, in ms), and
+ * how long a read or write that the port cannot finish at once may wait for the printer. */
+struct sim_timeouts {
+  uint32_t read_interval, read_multiplier, read_constant;
+  uint32_t write_multiplier, write_constant;
+};
+#define SIM_WAIT_FOREVER 0xFFFFFFFFu
+/* How long a read of len bytes waits for them: 0 returns at once with what is there. */
+uint32_t sim_read_wait_ms(const struct sim_timeouts* t, uint32_t len);
+/* A read that holds got of len bytes ends now rather than waiting on. The printer's answers
+ * arrive whole, so with an interval time-out the gap after them has already begun. */
+int sim_read_ends(const struct sim_timeouts* t, uint32_t got, uint32_t len);
+/* How long a write of len bytes waits for a link that is down. */
+uint32_t sim_write_wait_ms(const struct sim_timeouts* t, uint32_t len);
+
+/* Applies a paper or cover event to the printer it names; 0 for any other kind. */
+int sim_printer_event(struct sim_model* m, const struct sim_event* e);
 
 /* The request log, oldest first: entry i of the last min(log_count, SIM_LOG_SIZE). Returns
  * NULL past the end. */

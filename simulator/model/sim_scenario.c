@@ -200,7 +200,55 @@ static int plugs_alternate(const struct sim_scenario* s, int com_index, const ch
 }
 
 #define SIM_EVENT_USAGE \
-  "at <seconds>|<ms>ms leave|return COM<k> <address> | at <time> drop|unplug|plug COM<k>"
+  "at <seconds>|<ms>ms <event> COM<k> <address> | at <time> drop|unplug|plug COM<k>"
+
+/* The paper and cover events of a printer. */
+static int printer_event(const struct sim_line* l, int k, int* kind) {
+  if (is(l, k, "paper-out")) *kind = SIM_EVENT_PAPER_OUT;
+  else if (is(l, k, "paper-near-end")) *kind = SIM_EVENT_PAPER_NEAR_END;
+  else if (is(l, k, "paper-loaded")) *kind = SIM_EVENT_PAPER_LOADED;
+  else if (is(l, k, "cover-open")) *kind = SIM_EVENT_COVER_OPEN;
+  else if (is(l, k, "cover-closed")) *kind = SIM_EVENT_COVER_CLOSED;
+  else return 0;
+  return 1;
+}
+
+/* paper|cover|info COM<k> <address> ...: how a printer of an earlier printer line starts. */
+static int parse_printer_state(struct sim_scenario* s, const struct sim_line* l, const char** why) {
+  const char* kUsage = is(l, 0, "paper")   ? "paper COM<k> <address> ok|near-end|out"
+                      : is(l, 0, "cover") ? "cover COM<k> <address> open|closed"
+                                          : "info COM<k> <address> firmware|maker|model <text>";
+  char address[SIM_TEXT_SIZE];
+  struct sim_printer* pr;
+  int com, i, kind;
+  if (l->count < 4 || !parse_port(l, 1, &com) || !copy_text(address, l, 2)) { *why = kUsage; return 0; }
+  i = find_printer(&s->port[com], address);
+  if (i < 0) { *why = "no printer line for that printer before it"; return 0; }
+  pr = &s->port[com].printers[i];
+  if (is(l, 0, "paper") && l->count == 4) {
+    if (is(l, 3, "ok")) pr->paper = SIM_PAPER_OK;
+    else if (is(l, 3, "near-end")) pr->paper = SIM_PAPER_NEAR_END;
+    else if (is(l, 3, "out")) pr->paper = SIM_PAPER_OUT;
+    else { *why = kUsage; return 0; }
+    return 1;
+  }
+  if (is(l, 0, "cover") && l->count == 4 && (is(l, 3, "open") || is(l, 3, "closed"))) {
+    pr->cover_open = is(l, 3, "open");
+    return 1;
+  }
+  if (is(l, 0, "info") && l->count == 5) {
+    if (is(l, 3, "firmware")) kind = SIM_INFO_FIRMWARE;
+    else if (is(l, 3, "maker")) kind = SIM_INFO_MAKER;
+    else if (is(l, 3, "model")) kind = SIM_INFO_MODEL;
+    else { *why = kUsage; return 0; }
+    if (l->length[4] >= SIM_INFO_SIZE) { *why = "printer information longer than 31"; return 0; }
+    sim_copy(pr->info[kind], SIM_INFO_SIZE, l->token[4], l->length[4]);
+    return 1;
+  }
+  *why = kUsage;
+  return 0;
+}
+
 
 static int parse_event(struct sim_scenario* s, const struct sim_line* l, const char** why) {
   struct sim_event e;
@@ -218,8 +266,10 @@ static int parse_event(struct sim_scenario* s, const struct sim_line* l, const c
     e.kind = SIM_EVENT_UNPLUG;
   } else if (l->count == 4 && is(l, 2, "plug")) {
     e.kind = SIM_EVENT_PLUG;
-  } else if (l->count == 5 && (is(l, 2, "leave") || is(l, 2, "return"))) {
-    e.kind = is(l, 2, "leave") ? SIM_EVENT_LEAVE : SIM_EVENT_RETURN;
+  } else if (l->count == 5 && (is(l, 2, "leave") || is(l, 2, "return") ||
+                                printer_event(l, 2, &e.kind))) {
+    if (is(l, 2, "leave") || is(l, 2, "return"))
+      e.kind = is(l, 2, "leave") ? SIM_EVENT_LEAVE : SIM_EVENT_RETURN;
     if (!copy_text(e.address, l, 4) || find_printer(&s->port[e.com_index], e.address) < 0) {
       *why = "event names no printer of the port";
       return 0;
@@ -284,6 +334,8 @@ int sim_parse_scenario(struct sim_scenario* out, const char* text, size_t len,
     else if (is(&l, 0, "printer")) ok = parse_printer(out, &l, &why);
     else if (is(&l, 0, "at")) ok = parse_event(out, &l, &why);
     else if (is(&l, 0, "busy")) ok = parse_busy(out, &l, &why);
+    else if (is(&l, 0, "paper") || is(&l, 0, "cover") || is(&l, 0, "info"))
+      ok = parse_printer_state(out, &l, &why);
     else { ok = 0; why = "unknown statement"; }
     if (!ok) break;
   }

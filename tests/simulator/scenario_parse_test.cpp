@@ -127,6 +127,12 @@ TEST(SimulatorScenario, TheFirstBadLineIsNamedWithItsNumber) {
       {"busy connect 60001\n", "busy time"},
       {"busy dance 10\n", "busy connect"},
       {"device 0 COM1 a b c d e f g h\n", "too many words"},
+      {"paper COM1 0080372A0009 out\n", "no printer line"},
+      {"paper COM1 0080372A0001 wet\n", "ok|near-end|out"},
+      {"cover COM1 0080372A0001 ajar\n", "open|closed"},
+      {"info COM1 0080372A0001 colour red\n", "firmware|maker|model"},
+      {"info COM1 0080372A0001 model 0123456789012345678901234567890123\n", "longer than 31"},
+      {"at 5 paper-out COM1 0080372AFFFF\n", "names no printer"},
   };
   for (const Case& c : cases) {
     Parsed p = Parse(ok + c.text);

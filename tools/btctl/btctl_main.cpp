@@ -8,6 +8,8 @@
 //   btctl status [--json] [--ini PATH]                     the four ports at a glance
 //   btctl [--dll PATH] watch [--reconnect] [--for SECONDS] the links as they change
 //   btctl service install|uninstall|start|stop|status      the watch as a Windows service
+//   btctl print-test COM1                                  a test receipt, confirmed printed
+//   btctl health COM1 [--json]                             the printer's paper, cover, ...
 //
 // Exit status of a call: 0 when it did what was asked (a link call returned 0, a drop with
 // NULL or NONE left the port disconnected, monitor was accepted, long answered), 1 when it
@@ -20,6 +22,7 @@
 #include "library/include/Mendalix.h"
 #include "tools/btctl/library_binding.h"
 #include "tools/btctl/link_commands.h"
+#include "tools/btctl/printer_commands.h"
 #include "tools/btctl/result_text.h"
 #include "tools/btctl/service_command.h"
 
@@ -38,7 +41,9 @@ const char kUsage[] =
     "                         bound ports whose link is down are connected again\n"
     "  service install|uninstall|start|stop|status   the watch with reconnect as the\n"
     "                         Windows service QuorvexLinkWatch\n"
-    "  (btctl status --help, btctl watch --help and btctl service --help say more)\n"
+    "  print-test PORT        a test receipt on the printer of PORT's link, confirmed printed\n"
+    "  health PORT [--json]   that printer's state: online, paper, cover, error, firmware\n"
+    "  (btctl status, watch, service, print-test and health with --help say more)\n"
     "PORT is COM1 to COM4.\n"
     "  --dll PATH   the library to load (default: %s)\n"
     "  --variant    pass both texts as automation VARIANTs holding BSTRs\n"
@@ -86,6 +91,8 @@ int main(int argc, char** argv) {
   if (strcmp(argv[i], "status") == 0) return StatusMain(argc - i - 1, argv + i + 1);
   if (strcmp(argv[i], "watch") == 0) return WatchMain(dll, argc - i - 1, argv + i + 1);
   if (strcmp(argv[i], "service") == 0) return ServiceMain(dll, argc - i - 1, argv + i + 1);
+  if (strcmp(argv[i], "print-test") == 0) return PrintTestMain(argc - i - 1, argv + i + 1);
+  if (strcmp(argv[i], "health") == 0) return HealthMain(argc - i - 1, argv + i + 1);
 
   const Command* cmd = nullptr;
   for (const Command& c : kCommands)

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "tools/btctl/metrics.h"
+#include "tools/btctl/json_text.h"
 #include "tools/btctl/result_text.h"
 #include "tools/btctl/terminal_reading.h"
 
@@ -36,21 +37,6 @@ void PrintTable(const TerminalReading& t, FILE* out) {
       fprintf(out, " %s", Printable(p.QueryPrt[k], a, sizeof a));
     fprintf(out, "\n");
   }
-}
-
-// A JSON string of a text from the file: quotes, backslashes, control characters and bytes
-// beyond ASCII are escaped, so that the output stays valid JSON whatever the file holds.
-void JsonText(FILE* out, const char* text) {
-  fputc('"', out);
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-    if (*p == '"' || *p == '\\')
-      fprintf(out, "\\%c", *p);
-    else if (*p < 0x20 || *p >= 0x7F)
-      fprintf(out, "\\u%04x", *p);
-    else
-      fputc(*p, out);
-  }
-  fputc('"', out);
 }
 
 // "NONE" in the file is JSON's null.
