@@ -13,11 +13,18 @@ class Win32SerialLine : public SerialLineApi {
   CommHandle OpenLine(const char* name, LineOpen* result) override {
     HANDLE h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
                            nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-      *result = LineOpen::kOpened;
-      return static_cast<CommHandle>(h);
-    }
     DWORD error = GetLastError();
+    if (h != INVALID_HANDLE_VALUE) {
+      // Where the platform lets a second opener in and the port's driver refuses it each
+      // request instead, the port is as much in use as a refused open says.
+      COMMTIMEOUTS ct;
+      if (GetCommTimeouts(h, &ct) || GetLastError() != ERROR_ACCESS_DENIED) {
+        *result = LineOpen::kOpened;
+        return static_cast<CommHandle>(h);
+      }
+      CloseHandle(h);
+      error = ERROR_ACCESS_DENIED;
+    }
     *result = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION
                   ? LineOpen::kInUse
                   : LineOpen::kNoSuchPort;

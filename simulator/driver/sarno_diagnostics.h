@@ -35,4 +35,18 @@ struct sarno_diagnostics {
   struct sarno_timing timing[SARNO_TIMING_SIZE]; /* oldest first */
 };
 
+/* In: the COM index 0..3 as 4 bytes. Out: struct sarno_roll, what the printers at the end
+ * of that port's link printed (scripts/simulator roll shows it). */
+#define IOCTL_SARNO_ROLL SARNO_CTL_CODE(0x8F1u)
+#define SARNO_ROLL_SIZE 4096
+
+struct sarno_roll {
+  uint32_t size;       /* sizeof(struct sarno_roll) */
+  uint32_t com_index;
+  uint32_t total;      /* bytes ever printed */
+  uint32_t dropped;    /* bytes a stopped printer threw away */
+  uint32_t len;        /* the last len of them are in bytes */
+  unsigned char bytes[SARNO_ROLL_SIZE];
+};
+
 #endif

@@ -31,6 +31,16 @@ struct sarno_busy {
   uint32_t timing;  /* index into the timing log, for its result */
 };
 
+/* A read or write of a serial port that could not finish at once: held until the printer's
+ * answer is there or the link is up, its time-out has passed, or it is cancelled. The irp
+ * field is taken under irp_lock; the rest under the model lock. */
+struct sarno_held_io {
+  PIRP irp;           /* NULL: none held */
+  ULONGLONG due_ms;   /* 0: no time-out */
+  ULONG len;          /* the irp's length and file, read without touching an irp that may */
+  PFILE_OBJECT file;  /* be going */
+};
+
 /* The line settings of one virtual serial port, kept so that reads return what was set. */
 struct sarno_serial {
   PFILE_OBJECT owner;  /* the one opener; NULL when closed */
@@ -38,8 +48,9 @@ struct sarno_serial {
   UCHAR stop_bits, parity, word_length;
   UCHAR chars[6];
   ULONG handflow[4];
-  ULONG timeouts[5];
+  ULONG timeouts[5];   /* SERIAL_TIMEOUTS: read interval, multiplier, constant; write ... */
   ULONG wait_mask;
+  struct sarno_held_io read, write;
 };
 
 struct sarno_driver {
@@ -143,6 +154,13 @@ void sarno_end_removed(struct sarno_driver* d, int device);
 /* sarno_serial.c: the virtual COM ports of the ports that have a terminal dongle. */
 NTSTATUS sarno_serial_dispatch(struct sarno_driver* d, int com_index, PIRP irp);
 void sarno_serial_init(struct sarno_serial* port);
+/* Under the model lock: finishes held reads and writes whose answer, link or time has come
+ * (from sarno_serve). */
+void sarno_serial_serve(struct sarno_driver* d, ULONGLONG now);
+/* Ends the held reads and writes of file (every one when NULL) as cancelled. */
+void sarno_serial_cleanup(struct sarno_driver* d, int com_index, PFILE_OBJECT file);
+/* Under the model lock: the port's dongle was pulled out; what it held fails. */
+void sarno_serial_removed(struct sarno_driver* d, int com_index);
 
 /* Completes irp with status and byte count; returns status. */
 NTSTATUS sarno_complete(PIRP irp, NTSTATUS status, ULONG_PTR bytes);

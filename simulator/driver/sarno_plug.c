@@ -47,6 +47,7 @@ void sarno_follow_plugs(struct sarno_driver* d) {
       for (device = 0; device < SIM_DEVICE_COUNT; ++device) {
         if (sarno_control_port(d, device) == com) sarno_end_removed(d, device);
       }
+      sarno_serial_removed(d, com);
       /* the port that comes back is free for a new opener */
       InterlockedExchangePointer((PVOID*)&d->port[com].owner, NULL);
     }

@@ -66,6 +66,30 @@ static NTSTATUS diagnostics(struct sarno_driver* d, PIRP irp, ULONG out_len) {
   return sarno_complete(irp, STATUS_SUCCESS, sizeof *r);
 }
 
+/* The roll of a port's printers: in, the COM index as 4 bytes; out, struct sarno_roll. */
+static NTSTATUS roll(struct sarno_driver* d, PIRP irp, ULONG in_len, ULONG out_len) {
+  struct sarno_roll* r = irp->AssociatedIrp.SystemBuffer;
+  const unsigned char* bytes;
+  uint32_t com = 0, len = 0, total = 0;
+  typedef char roll_sizes_agree[SARNO_ROLL_SIZE == SIM_ROLL_SIZE ? 1 : -1];
+  (void)sizeof(roll_sizes_agree);
+  if (!r || in_len < sizeof com || out_len < sizeof *r)
+    return sarno_complete(irp, STATUS_BUFFER_TOO_SMALL, 0);
+  RtlCopyMemory(&com, r, sizeof com);
+  if (com >= SIM_PORT_COUNT) return sarno_complete(irp, STATUS_INVALID_PARAMETER, 0);
+  RtlZeroMemory(r, sizeof *r);
+  sarno_lock(d);
+  bytes = sim_roll(&d->model, (int)com, &len, &total);
+  r->size = sizeof *r;
+  r->com_index = com;
+  r->total = total;
+  r->dropped = d->model.port[com].serial.dropped;
+  r->len = len;
+  if (bytes && len <= SARNO_ROLL_SIZE) RtlCopyMemory(r->bytes, bytes, len);
+  sarno_unlock(d);
+  return sarno_complete(irp, STATUS_SUCCESS, sizeof *r);
+}
+
 /* ---- waiting reads ----------------------------------------------------------------- */
 
 /* Under the lock, before a request may wait: once the unload has begun nothing may wait
@@ -324,6 +348,7 @@ void sarno_serve(struct sarno_driver* d, ULONGLONG now) {
   int device;
   serve_busy(d, now);
   for (device = 0; device < SIM_DEVICE_COUNT; ++device) serve_reads(d, device);
+  sarno_serial_serve(d, now);
 }
 
 NTSTATUS sarno_control_request(struct sarno_driver* d, int device, PIRP irp) {
@@ -334,6 +359,9 @@ NTSTATUS sarno_control_request(struct sarno_driver* d, int device, PIRP irp) {
   NTSTATUS st;
   if (code == IOCTL_SARNO_DIAGNOSTICS)
     return diagnostics(d, irp, s->Parameters.DeviceIoControl.OutputBufferLength);
+  if (code == IOCTL_SARNO_ROLL)
+    return roll(d, irp, s->Parameters.DeviceIoControl.InputBufferLength,
+                s->Parameters.DeviceIoControl.OutputBufferLength);
   sarno_lock(d);
   st = refusal(d, device, s->FileObject);
   if (st != STATUS_SUCCESS) {
@@ -382,6 +410,7 @@ void sarno_end_removed(struct sarno_driver* d, int device) {
 
 void sarno_drain(struct sarno_driver* d) {
   int device;
+  for (device = 0; device < SIM_PORT_COUNT; ++device) sarno_serial_cleanup(d, device, NULL);
   sarno_lock(d);
   for (device = 0; device < SIM_DEVICE_COUNT; ++device) end_reads(d, device, NULL, 1);
   end_busy(d, -1);

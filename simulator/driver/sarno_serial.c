@@ -1,6 +1,9 @@
 /* The virtual serial ports COM1..COM4 that the terminal dongle gives: the setup program
  * probes a port by opening it and setting its line and time-outs, so a port keeps what was
- * set and answers the standard serial requests. Nothing is ever received on it. */
+ * set and answers the standard serial requests. While the port's link is up, what is written
+ * reaches the printer at its end and the printer's answers can be read; a read or write
+ * that cannot finish at once is held until it can or its time-out, as the caller set it,
+ * has passed (the timer thread looks every few milliseconds). */
 #include "simulator/driver/sarno_driver.h"
 
 #include <ntddser.h>
@@ -30,7 +33,174 @@ static NTSTATUS set(PIRP irp, ULONG in_len, void* value, ULONG size) {
   return sarno_complete(irp, STATUS_SUCCESS, 0);
 }
 
-static NTSTATUS control(struct sarno_serial* port, PIRP irp, PIO_STACK_LOCATION s) {
+/* ---- reads and writes ---------------------------------------------------------------- */
+
+static struct sim_timeouts timeouts_of(const struct sarno_serial* port) {
+  struct sim_timeouts t;
+  t.read_interval = port->timeouts[0];
+  t.read_multiplier = port->timeouts[1];
+  t.read_constant = port->timeouts[2];
+  t.write_multiplier = port->timeouts[3];
+  t.write_constant = port->timeouts[4];
+  return t;
+}
+
+static int com_of(PDEVICE_OBJECT dev) { return ((struct sarno_device*)dev->DeviceExtension)->number; }
+
+static VOID NTAPI cancel_held(PDEVICE_OBJECT dev, PIRP irp) {
+  struct sarno_driver* d = &g_sarno;
+  struct sarno_serial* port = &d->port[com_of(dev)];
+  KIRQL irql;
+  int found = 0;
+  sarno_enter(d);
+  IoReleaseCancelSpinLock(irp->CancelIrql);
+  KeAcquireSpinLock(&d->irp_lock, &irql);
+  if (port->read.irp == irp) {
+    port->read.irp = NULL;
+    found = 1;
+  }
+  if (port->write.irp == irp) {
+    port->write.irp = NULL;
+    found = 1;
+  }
+  KeReleaseSpinLock(&d->irp_lock, irql);
+  if (found) sarno_complete(irp, STATUS_CANCELLED, 0);
+  sarno_leave(d);
+}
+
+/* Holds irp in slot until due (wait ms from now); under the model lock. One read and one
+ * write at a time: a second one is refused. */
+static NTSTATUS hold(struct sarno_driver* d, struct sarno_held_io* slot, PIRP irp, ULONG len,
+                     uint32_t wait) {
+  KIRQL irql;
+  int withdrawn = 0;
+  KeAcquireSpinLock(&d->irp_lock, &irql);
+  if (slot->irp) {
+    KeReleaseSpinLock(&d->irp_lock, irql);
+    return sarno_complete(irp, STATUS_DEVICE_BUSY, 0);
+  }
+  IoMarkIrpPending(irp);
+  slot->irp = irp;
+  slot->len = len;
+  slot->file = IoGetCurrentIrpStackLocation(irp)->FileObject;
+  slot->due_ms = wait == SIM_WAIT_FOREVER ? 0 : sarno_now_ms() + wait;
+  if (slot->due_ms == 0 && wait != SIM_WAIT_FOREVER) slot->due_ms = 1;
+  IoSetCancelRoutine(irp, cancel_held);
+  if (irp->Cancel && IoSetCancelRoutine(irp, NULL) != NULL) {
+    slot->irp = NULL;
+    withdrawn = 1;
+  }
+  KeReleaseSpinLock(&d->irp_lock, irql);
+  if (withdrawn) sarno_complete(irp, STATUS_CANCELLED, 0);
+  return STATUS_PENDING;
+}
+
+/* Takes the held irp out of slot unless its cancel routine has it. */
+static PIRP take(struct sarno_driver* d, struct sarno_held_io* slot) {
+  PIRP irp;
+  KIRQL irql;
+  KeAcquireSpinLock(&d->irp_lock, &irql);
+  irp = slot->irp;
+  if (irp && IoSetCancelRoutine(irp, NULL) == NULL) irp = NULL; /* being cancelled */
+  if (irp) slot->irp = NULL;
+  KeReleaseSpinLock(&d->irp_lock, irql);
+  return irp;
+}
+
+static NTSTATUS serial_read(struct sarno_driver* d, int com, struct sarno_serial* port, PIRP irp,
+                            PIO_STACK_LOCATION s) {
+  ULONG len = s->Parameters.Read.Length;
+  void* buf = irp->AssociatedIrp.SystemBuffer;
+  struct sim_timeouts t = timeouts_of(port);
+  uint32_t wait = sim_read_wait_ms(&t, len), got;
+  NTSTATUS st;
+  if (len > 0 && !buf) return sarno_complete(irp, STATUS_INVALID_USER_BUFFER, 0);
+  sarno_lock(d);
+  if (len == 0 || wait == 0 || sim_read_ends(&t, sim_serial_waiting(&d->model, com), len)) {
+    got = sim_serial_read(&d->model, com, buf, len);
+    sarno_unlock(d);
+    return sarno_complete(irp, STATUS_SUCCESS, got);
+  }
+  st = hold(d, &port->read, irp, len, wait);
+  sarno_unlock(d);
+  return st;
+}
+
+static NTSTATUS serial_write(struct sarno_driver* d, int com, struct sarno_serial* port, PIRP irp,
+                             PIO_STACK_LOCATION s) {
+  ULONG len = s->Parameters.Write.Length;
+  const void* buf = irp->AssociatedIrp.SystemBuffer;
+  struct sim_timeouts t = timeouts_of(port);
+  NTSTATUS st;
+  if (len > 0 && !buf) return sarno_complete(irp, STATUS_INVALID_USER_BUFFER, 0);
+  sarno_lock(d);
+  if (len == 0 || sim_serial_write(&d->model, com, buf, len) == len) {
+    sarno_serial_serve(d, sarno_now_ms()); /* a held read may have its answer now */
+    sarno_unlock(d);
+    return sarno_complete(irp, STATUS_SUCCESS, len);
+  }
+  /* the link is down: the write waits for it until its time-out */
+  st = hold(d, &port->write, irp, len, sim_write_wait_ms(&t, len));
+  sarno_unlock(d);
+  return st;
+}
+
+void sarno_serial_serve(struct sarno_driver* d, ULONGLONG now) {
+  int com;
+  for (com = 0; com < SIM_PORT_COUNT; ++com) {
+    struct sarno_serial* port = &d->port[com];
+    struct sim_timeouts t = timeouts_of(port);
+    PIRP irp;
+    if (port->write.irp) {
+      int up = sim_link_up(&d->model, com);
+      if ((up || (port->write.due_ms && now >= port->write.due_ms)) && (irp = take(d, &port->write))) {
+        /* timed out: a serial driver completes the write with what it wrote, here nothing */
+        ULONG n = up ? sim_serial_write(&d->model, com, irp->AssociatedIrp.SystemBuffer,
+                                        port->write.len) : 0;
+        sarno_complete(irp, STATUS_SUCCESS, n);
+      }
+    }
+    if (port->read.irp) {
+      ULONG len = port->read.len;
+      int ends = sim_read_ends(&t, sim_serial_waiting(&d->model, com), len) ||
+                 (port->read.due_ms && now >= port->read.due_ms);
+      if (ends && (irp = take(d, &port->read))) {
+        uint32_t got = sim_serial_read(&d->model, com, irp->AssociatedIrp.SystemBuffer, len);
+        sarno_complete(irp, STATUS_SUCCESS, got);
+      }
+    }
+  }
+}
+
+/* Ends the held reads and writes of file (every one when NULL) with status. Under the lock. */
+static void end_held(struct sarno_driver* d, int com_index, PFILE_OBJECT file, NTSTATUS status) {
+  struct sarno_serial* port = &d->port[com_index];
+  struct sarno_held_io* slots[2];
+  int i;
+  slots[0] = &port->read;
+  slots[1] = &port->write;
+  for (i = 0; i < 2; ++i) {
+    PIRP irp;
+    if (!slots[i]->irp || (file && slots[i]->file != file)) continue;
+    irp = take(d, slots[i]);
+    if (irp) sarno_complete(irp, status, 0);
+  }
+}
+
+void sarno_serial_cleanup(struct sarno_driver* d, int com_index, PFILE_OBJECT file) {
+  sarno_lock(d);
+  end_held(d, com_index, file, STATUS_CANCELLED);
+  sarno_unlock(d);
+}
+
+void sarno_serial_removed(struct sarno_driver* d, int com_index) {
+  end_held(d, com_index, NULL, STATUS_NO_SUCH_DEVICE);
+}
+
+/* ---- serial requests ------------------------------------------------------------------ */
+
+static NTSTATUS control(struct sarno_driver* d, int com, struct sarno_serial* port, PIRP irp,
+                        PIO_STACK_LOCATION s) {
   ULONG in = s->Parameters.DeviceIoControl.InputBufferLength;
   ULONG out = s->Parameters.DeviceIoControl.OutputBufferLength;
   SERIAL_LINE_CONTROL line;
@@ -66,12 +236,24 @@ static NTSTATUS control(struct sarno_serial* port, PIRP irp, PIO_STACK_LOCATION 
     case IOCTL_SERIAL_SET_BREAK_ON:
     case IOCTL_SERIAL_SET_BREAK_OFF:
     case IOCTL_SERIAL_SET_QUEUE_SIZE:
-    case IOCTL_SERIAL_PURGE:
     case IOCTL_SERIAL_RESET_DEVICE:
       return sarno_complete(irp, STATUS_SUCCESS, 0);
+    case IOCTL_SERIAL_PURGE:
+      sarno_lock(d);
+      sim_serial_purge(&d->model, com);
+      sarno_unlock(d);
+      return sarno_complete(irp, STATUS_SUCCESS, 0);
+    case IOCTL_SERIAL_GET_COMMSTATUS:
+      if (out < sizeof(SERIAL_STATUS) || !irp->AssociatedIrp.SystemBuffer)
+        return sarno_complete(irp, STATUS_BUFFER_TOO_SMALL, 0);
+      RtlZeroMemory(irp->AssociatedIrp.SystemBuffer, sizeof(SERIAL_STATUS));
+      sarno_lock(d);
+      ((SERIAL_STATUS*)irp->AssociatedIrp.SystemBuffer)->AmountInInQueue =
+          sim_serial_waiting(&d->model, com);
+      sarno_unlock(d);
+      return sarno_complete(irp, STATUS_SUCCESS, sizeof(SERIAL_STATUS));
     case IOCTL_SERIAL_GET_MODEMSTATUS:
     case IOCTL_SERIAL_GET_DTRRTS:
-    case IOCTL_SERIAL_GET_COMMSTATUS:
     case IOCTL_SERIAL_GET_PROPERTIES:
       /* nothing pending, no modem lines: all zero */
       if (out > 0 && irp->AssociatedIrp.SystemBuffer) RtlZeroMemory(irp->AssociatedIrp.SystemBuffer, out);
@@ -95,6 +277,7 @@ NTSTATUS sarno_serial_dispatch(struct sarno_driver* d, int com_index, PIRP irp) 
       (void)InterlockedCompareExchangePointer((PVOID*)&port->owner, NULL, s->FileObject);
       return sarno_complete(irp, STATUS_SUCCESS, 0);
     case IRP_MJ_CLEANUP:
+      sarno_serial_cleanup(d, com_index, s->FileObject);
       return sarno_complete(irp, STATUS_SUCCESS, 0);
     default:
       break;
@@ -102,9 +285,9 @@ NTSTATUS sarno_serial_dispatch(struct sarno_driver* d, int com_index, PIRP irp) 
   /* A platform that opens the port despite a refused create still gets no use of it. */
   if (port->owner != s->FileObject) return sarno_complete(irp, STATUS_ACCESS_DENIED, 0);
   switch (s->MajorFunction) {
-    case IRP_MJ_READ: return sarno_complete(irp, STATUS_SUCCESS, 0);
-    case IRP_MJ_WRITE: return sarno_complete(irp, STATUS_SUCCESS, s->Parameters.Write.Length);
-    case IRP_MJ_DEVICE_CONTROL: return control(port, irp, s);
+    case IRP_MJ_READ: return serial_read(d, com_index, port, irp, s);
+    case IRP_MJ_WRITE: return serial_write(d, com_index, port, irp, s);
+    case IRP_MJ_DEVICE_CONTROL: return control(d, com_index, port, irp, s);
     default: return sarno_complete(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
   }
 }
