@@ -194,7 +194,7 @@ void sarno_serial_cleanup(struct sarno_driver* d, int com_index, PFILE_OBJECT fi
 }
 
 void sarno_serial_removed(struct sarno_driver* d, int com_index) {
-  end_held(d, com_index, NULL, STATUS_NO_SUCH_DEVICE);
+  end_held(d, com_index, NULL, STATUS_CANCELLED);
 }
 
 /* ---- serial requests ------------------------------------------------------------------ */
