@@ -204,4 +204,8 @@ TEST_F(Printer, APrinterThatAnswersGarbageOrFloodsTheLineEndsInTimeWithOneLine) 
   EXPECT_NE(std::string::npos, out.find("\"firmware\":\"\\\"a\\\\\\u0001\\u00e9\""));
   EXPECT_EQ(1, PrintTest("COM1", &odd));
   EXPECT_NE(std::string::npos, err.find("but the printer did not confirm that it printed them"));
+  stop = 1;  // Ctrl-C
+  EXPECT_EQ(1, PrintTest("COM1", &odd));
+  EXPECT_EQ("COM1: stopped; nothing was sent\n", err);
+  EXPECT_EQ(3, odd.closed) << "the port is closed on every way out";
 }
