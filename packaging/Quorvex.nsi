@@ -1,7 +1,9 @@
 ; Installer of the printer-link software: the setup program, the library, the help text and the
 ; command-line client, into Program Files, with a Start-menu entry and an uninstaller.
-; Optional, off unless chosen (or /WATCHLINKS on a silent install): start
-; "btctl watch --reconnect" at log-on, which connects bound printers again when their links drop.
+; Optional, off unless chosen (or /WATCHLINKS on a silent install; kept on an upgrade of an
+; install that has it): keep printer links up with the service QuorvexLinkWatch, which runs
+; "btctl watch --reconnect" with nobody logged on and connects bound printers again when their
+; links drop.
 ; Built by makensis with -DSTAGE=<folder holding the files> -DOUTFILE=<installer path>.
 
 Unicode true
@@ -28,10 +30,23 @@ SetCompressor /SOLID lzma
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define WATCH_VALUE "Quorvex link watch"
 !define DRIVER_KEY "System\CurrentControlSet\Services\Sarnovek\Parameters"
+!define SERVICE_KEY "System\CurrentControlSet\Services\QuorvexLinkWatch"
+
+; The service and any console watch of an earlier install let go of btctl.exe and
+; Mendalix.dll before they are replaced or removed. The btctl being installed does it, from
+; the installer's own temporary folder, whatever version is installed.
+!macro ReleaseInstalledFiles
+  InitPluginsDir
+  SetOutPath "$PLUGINSDIR"
+  File "${STAGE}\btctl.exe"
+  ExecWait '"$PLUGINSDIR\btctl.exe" service release "$INSTDIR"'
+!macroend
 
 Section "Setup program, library and btctl" SecMain
   SectionIn RO
-  DeleteRegValue HKLM "${RUN_KEY}" "${WATCH_VALUE}"   ; back only when chosen again below
+  ; The log-on watch of earlier versions: the service takes its place.
+  DeleteRegValue HKLM "${RUN_KEY}" "${WATCH_VALUE}"
+  !insertmacro ReleaseInstalledFiles
   SetOutPath "$INSTDIR"
   File "${STAGE}\Quorvex.exe"
   File "${STAGE}\Mendalix.dll"
@@ -62,8 +77,18 @@ Section "Setup program, library and btctl" SecMain
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
 SectionEnd
 
-Section /o "Reconnect dropped printer links at log-on (btctl watch --reconnect)" SecWatch
-  WriteRegStr HKLM "${RUN_KEY}" "${WATCH_VALUE}" '"$INSTDIR\btctl.exe" watch --reconnect'
+Section /o "Keep printer links up (service)" SecWatch
+  ExecWait '"$INSTDIR\btctl.exe" service install' $0
+  ${If} $0 == 0
+    ExecWait '"$INSTDIR\btctl.exe" service start'
+  ${EndIf}
+SectionEnd
+
+; Not chosen: no service (an earlier install's goes).
+Section "-NoService"
+  ${IfNot} ${SectionIsSelected} ${SecWatch}
+    ExecWait '"$INSTDIR\btctl.exe" service uninstall'
+  ${EndIf}
 SectionEnd
 
 Function .onInit
@@ -73,10 +98,21 @@ Function .onInit
   ${IfNot} ${Errors}
     !insertmacro SelectSection ${SecWatch}
   ${EndIf}
+  ClearErrors
+  EnumRegKey $1 HKLM "${SERVICE_KEY}" 0
+  ${IfNot} ${Errors}
+    !insertmacro SelectSection ${SecWatch}   ; an upgrade keeps the service
+  ${EndIf}
 FunctionEnd
 
 ; The settings file the user made (Quorvex.ini) stays unless /REMOVESETTINGS is given.
 Section "Uninstall"
+  ; The service (and its event source) and any console watch go before the files.
+  ExecWait '"$INSTDIR\btctl.exe" service uninstall'
+  ExecWait '"$INSTDIR\btctl.exe" service release "$INSTDIR"'
+  SetShellVarContext all
+  RMDir /r "$APPDATA\Quorvex"   ; the service's log and metrics
+  SetShellVarContext current
   Delete "$INSTDIR\Quorvex.exe"
   Delete "$INSTDIR\Mendalix.dll"
   Delete "$INSTDIR\Quorvex.txt"

@@ -14,6 +14,8 @@ const char kServiceUsage[] =
     "(default LinkWatch.log) and its metrics to a Prometheus text file (default\n"
     "quorvex_links.prom), both in the Quorvex folder of the common application data.\n"
     "  retry   the ports that are down are tried at once, not at the end of their back-off\n"
+    "  release FOLDER   stops the service and ends every console watch run from FOLDER, so\n"
+    "          that the files there can be replaced (the installer does this)\n"
     "Exit status: 0 when done (status: running), 1 when status finds it not running,\n"
     "2 when it could not be done.\n";
 
@@ -118,6 +120,17 @@ int ServiceMain(const char* dll, int argc, char** argv) {
     long rc = service::Stop(&tookMs);
     if (rc) return Failed("stop", rc);
     printf("%s stopped in %u ms\n", kServiceName, static_cast<unsigned>(tookMs));
+    return 0;
+  }
+  if (strcmp(verb, "release") == 0 && argc == 2) {
+    uint32_t tookMs = 0;
+    char state[32] = "";
+    if (service::Query(state, sizeof state) == 0 && strcmp(state, "RUNNING") == 0) {
+      long rc = service::Stop(&tookMs);
+      if (rc) return Failed("stop", rc);
+      printf("%s stopped in %u ms\n", kServiceName, static_cast<unsigned>(tookMs));
+    }
+    printf("console watches ended: %d\n", service::EndConsoleWatches(argv[1]));
     return 0;
   }
   if (strcmp(verb, "status") == 0 && argc == 1) {

@@ -3,6 +3,7 @@
 //
 //   btctl service install [--log FILE] [--metrics FILE] [--ini PATH]
 //   btctl service uninstall | start | stop | status | retry
+//   btctl service release FOLDER   (the installer: the service and console watches let go)
 //   btctl service run ...   (what the service manager starts; not for a console)
 //
 // The service runs in its own process, starts with the system, as LocalSystem. Its log and
@@ -43,8 +44,12 @@ long Install(const char* commandLine, const char* program);
 // Stops the service, deletes it and removes the event source.
 long Uninstall();
 long Start();
-// *tookMs: from the stop control to the service showing STOPPED.
+// *tookMs: from the stop control to the service showing STOPPED. Returns once its process has
+// ended too (within seconds), so that its files are free.
 long Stop(uint32_t* tookMs);
+// Ends every other btctl whose program is folder's btctl.exe (a console watch started at
+// log-on by an earlier version); returns how many ended.
+int EndConsoleWatches(const char* folder);
 long SendTryNow();
 // The service's state in the service manager's words ("RUNNING", "STOPPED", ...).
 long Query(char* state, size_t size);

@@ -18,6 +18,7 @@ long Install(const char*, const char*) { return kNotSupported; }
 long Uninstall() { return kNotSupported; }
 long Start() { return kNotSupported; }
 long Stop(uint32_t*) { return kNotSupported; }
+int EndConsoleWatches(const char*) { return 0; }
 long SendTryNow() { return kNotSupported; }
 long Query(char*, size_t) { return kNotSupported; }
 long Run(const char*, WatchSetup&) { return kNotSupported; }

@@ -2,6 +2,7 @@
 // and, in the service's own process, ServiceMain with its control handler around the watch.
 // Every call here exists on Windows XP SP3.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstring>
@@ -47,6 +48,35 @@ bool WaitFor(SC_HANDLE svc, DWORD want, DWORD limitMs, SERVICE_STATUS* status) {
     if (waited >= limitMs) return false;
     Sleep(kPollMs);
   }
+}
+
+// The service's process, once it shows STOPPED, still unloads the library: waits, within
+// limitMs, for it to end, so that its files are free.
+void WaitForProcessEnd(DWORD pid, DWORD limitMs) {
+  if (!pid) return;
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  if (!process) return;
+  WaitForSingleObject(process, limitMs);
+  CloseHandle(process);
+}
+
+DWORD ServicePid(SC_HANDLE svc) {
+  SERVICE_STATUS_PROCESS s;
+  DWORD needed = 0;
+  if (!QueryServiceStatusEx(svc, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&s), sizeof s, &needed))
+    return 0;
+  return s.dwCurrentState == SERVICE_STOPPED ? 0 : s.dwProcessId;
+}
+
+// True when process pid runs the program at path.
+bool Runs(DWORD pid, const char* path) {
+  HANDLE modules = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+  if (modules == INVALID_HANDLE_VALUE) return false;
+  MODULEENTRY32 first;
+  first.dwSize = sizeof first;
+  bool runs = Module32First(modules, &first) && lstrcmpiA(first.szExePath, path) == 0;
+  CloseHandle(modules);
+  return runs;
 }
 
 long AddEventSourceKey(const char* program) {
@@ -231,7 +261,9 @@ long Uninstall() {
   long rc = OpenOurService(SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE, &manager, &svc);
   if (rc == 0) {
     SERVICE_STATUS s;
+    DWORD pid = ServicePid(svc.h);
     if (ControlService(svc.h, SERVICE_CONTROL_STOP, &s)) WaitFor(svc.h, SERVICE_STOPPED, kStopWaitMs, &s);
+    WaitForProcessEnd(pid, kStopWaitMs);
     if (!DeleteService(svc.h)) rc = static_cast<long>(GetLastError());
     CloseServiceHandle(svc.h);
     svc.h = nullptr;
@@ -266,12 +298,35 @@ long Stop(uint32_t* tookMs) {
   long rc = OpenOurService(SERVICE_STOP | SERVICE_QUERY_STATUS, &manager, &svc);
   if (rc) return rc;
   SERVICE_STATUS s;
+  DWORD pid = ServicePid(svc.h);
   DWORD from = GetTickCount();
   if (!ControlService(svc.h, SERVICE_CONTROL_STOP, &s) && GetLastError() != ERROR_SERVICE_NOT_ACTIVE)
     return static_cast<long>(GetLastError());
   bool stopped = WaitFor(svc.h, SERVICE_STOPPED, kStopWaitMs, &s);
   *tookMs = GetTickCount() - from;
+  if (stopped) WaitForProcessEnd(pid, kStopWaitMs);
   return stopped ? 0 : ERROR_SERVICE_REQUEST_TIMEOUT;
+}
+
+int EndConsoleWatches(const char* folder) {
+  char program[MAX_PATH];
+  snprintf(program, sizeof program, "%s\\btctl.exe", folder);
+  HANDLE all = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (all == INVALID_HANDLE_VALUE) return 0;
+  int ended = 0;
+  PROCESSENTRY32 p;
+  p.dwSize = sizeof p;
+  for (BOOL more = Process32First(all, &p); more; more = Process32Next(all, &p)) {
+    if (p.th32ProcessID == GetCurrentProcessId() || lstrcmpiA(p.szExeFile, "btctl.exe") != 0 ||
+        !Runs(p.th32ProcessID, program))
+      continue;
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, p.th32ProcessID);
+    if (!process) continue;
+    if (TerminateProcess(process, 1) && WaitForSingleObject(process, kStopWaitMs) == WAIT_OBJECT_0) ++ended;
+    CloseHandle(process);
+  }
+  CloseHandle(all);
+  return ended;
 }
 
 long SendTryNow() {
