@@ -143,6 +143,11 @@ int sarno_control_port(const struct sarno_driver* d, int device);
  * handle opened before an unplug fails; STATUS_SUCCESS lets the request through. */
 NTSTATUS sarno_check_handle(struct sarno_driver* d, int kind, int number, PIO_STACK_LOCATION s);
 int sarno_handle_removed(const struct sarno_driver* d, int com_index, PFILE_OBJECT file);
+/* Under the model lock, before a request is left waiting: once the unload has begun nothing
+ * may wait (the drain has run, or runs after us and would miss it), nor on a handle whose
+ * device was unplugged meanwhile (what waited on it was ended already). STATUS_SUCCESS lets
+ * it wait; else the status to complete it with. */
+NTSTATUS sarno_wait_refusal(const struct sarno_driver* d, int com_index, PFILE_OBJECT file);
 /* Under the model lock, after the model's events fired: removes or brings back the names of
  * the ports whose dongle went or came, and ends what waited on a removed device. */
 void sarno_follow_plugs(struct sarno_driver* d);

@@ -19,6 +19,11 @@ int sarno_handle_removed(const struct sarno_driver* d, int com_index, PFILE_OBJE
   return file && (ULONG_PTR)file->FsContext2 != d->unplugs_seen[com_index];
 }
 
+NTSTATUS sarno_wait_refusal(const struct sarno_driver* d, int com_index, PFILE_OBJECT file) {
+  if (d->stopping) return STATUS_DELETE_PENDING;
+  return sarno_handle_removed(d, com_index, file) ? SARNO_STATUS_REMOVED : STATUS_SUCCESS;
+}
+
 NTSTATUS sarno_check_handle(struct sarno_driver* d, int kind, int number, PIO_STACK_LOCATION s) {
   int com = kind == SARNO_SERIAL ? number : sarno_control_port(d, number);
   if (com < 0) return STATUS_SUCCESS;

@@ -92,14 +92,8 @@ static NTSTATUS roll(struct sarno_driver* d, PIRP irp, ULONG in_len, ULONG out_l
 
 /* ---- waiting reads ----------------------------------------------------------------- */
 
-/* Under the lock, before a request may wait: once the unload has begun nothing may wait
- * (the drain has run or runs after us and would miss it), nor on a handle whose device was
- * unplugged meanwhile (its waiting requests were ended already). */
 static NTSTATUS refusal(struct sarno_driver* d, int device, PFILE_OBJECT file) {
-  if (d->stopping) return STATUS_DELETE_PENDING;
-  if (sarno_handle_removed(d, sarno_control_port(d, device), file))
-    return SARNO_STATUS_REMOVED;
-  return STATUS_SUCCESS;
+  return sarno_wait_refusal(d, sarno_control_port(d, device), file);
 }
 
 static int device_of(PDEVICE_OBJECT dev) {

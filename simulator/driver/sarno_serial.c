@@ -70,10 +70,12 @@ static VOID NTAPI cancel_held(PDEVICE_OBJECT dev, PIRP irp) {
 
 /* Holds irp in slot until due (wait ms from now); under the model lock. One read and one
  * write at a time: a second one is refused. */
-static NTSTATUS hold(struct sarno_driver* d, struct sarno_held_io* slot, PIRP irp, ULONG len,
-                     uint32_t wait) {
+static NTSTATUS hold(struct sarno_driver* d, int com, struct sarno_held_io* slot, PIRP irp,
+                     ULONG len, uint32_t wait) {
   KIRQL irql;
   int withdrawn = 0;
+  NTSTATUS refused = sarno_wait_refusal(d, com, IoGetCurrentIrpStackLocation(irp)->FileObject);
+  if (refused != STATUS_SUCCESS) return sarno_complete(irp, refused, 0);
   KeAcquireSpinLock(&d->irp_lock, &irql);
   if (slot->irp) {
     KeReleaseSpinLock(&d->irp_lock, irql);
@@ -121,7 +123,7 @@ static NTSTATUS serial_read(struct sarno_driver* d, int com, struct sarno_serial
     sarno_unlock(d);
     return sarno_complete(irp, STATUS_SUCCESS, got);
   }
-  st = hold(d, &port->read, irp, len, wait);
+  st = hold(d, com, &port->read, irp, len, wait);
   sarno_unlock(d);
   return st;
 }
@@ -140,7 +142,7 @@ static NTSTATUS serial_write(struct sarno_driver* d, int com, struct sarno_seria
     return sarno_complete(irp, STATUS_SUCCESS, len);
   }
   /* the link is down: the write waits for it until its time-out */
-  st = hold(d, &port->write, irp, len, sim_write_wait_ms(&t, len));
+  st = hold(d, com, &port->write, irp, len, sim_write_wait_ms(&t, len));
   sarno_unlock(d);
   return st;
 }

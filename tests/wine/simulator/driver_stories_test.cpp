@@ -335,7 +335,7 @@ TEST(DriverUnplug, APulledOutDongleTakesItsDeviceAndPortAndComesBackAsNewOnes) {
     uint32_t word = 0xdead;
     ASSERT_TRUE(com1.Request(IOCTL_SARNO_PCON, "0080372A0011", &word));
     EXPECT_EQ(0u, word);
-    PendingRead read(com1.handle());
+    PendingRead read(com1.handle()), serialRead(serial);  // no time-outs: it waits for bytes
     DWORD resetError = 0;
     platform::test::Thread reset([&] {  // in progress for a minute
       uint32_t w = 0;
@@ -345,6 +345,8 @@ TEST(DriverUnplug, APulledOutDongleTakesItsDeviceAndPortAndComesBackAsNewOnes) {
     ASSERT_TRUE(WaitDword("COM1ConnectState", 4, 10000)) << "pulled out: the link is down";
     ASSERT_TRUE(read.WaitDone(2000)) << "the waiting read ends";
     EXPECT_EQ((DWORD)ERROR_OPERATION_ABORTED, read.error);
+    ASSERT_TRUE(serialRead.WaitDone(2000)) << "so does one on the serial port";
+    EXPECT_EQ((DWORD)ERROR_OPERATION_ABORTED, serialRead.error);
     reset.join();
     EXPECT_EQ((DWORD)ERROR_OPERATION_ABORTED, resetError) << "so does the request in progress";
     EXPECT_FALSE(com1.Request(IOCTL_SARNO_PCON, "0080372A0011", &word));
