@@ -150,30 +150,6 @@ TEST(SimulatorEvents, ALinkDropOnlyChangesAConnectedPort) {
   EXPECT_EQ(60000u, connected.model.now_ms);
 }
 
-TEST(SimulatorEvents, AnUnplugTakesThePortsDevicesAndAPlugBringsThemBackWithNoState) {
-  ModelWorld w(std::string(kTwoPorts) + "at 30 unplug COM1\nat 40 plug COM1\n");
-  w.Monitor(0, "MON_ON");
-  ASSERT_EQ(LINK_OK, w.Connect(0, "0080372A0002"));
-  w.Read(0);
-  EXPECT_EQ("pending", w.Read(0));
-  sim_tick(&w.model, 30000);
-  EXPECT_FALSE(sim_device_exists(&w.model, 0));
-  EXPECT_FALSE(sim_port_exists(&w.model, 0));
-  EXPECT_EQ(0, w.model.device[0].reads_pending);  // the shell fails the waiting read
-  EXPECT_EQ(0xDEADu, w.Connect(0, "0080372A0002"));
-  EXPECT_EQ(SIM_READ_NO_DEVICE, sim_read(&w.model, 0, nullptr, 0, nullptr));
-  EXPECT_EQ(1u, sim_device_unplugs(&w.model, 0));
-  EXPECT_EQ(0u, sim_device_unplugs(&w.model, 1));  // COM2 keeps its dongle
-  EXPECT_EQ(LINK_OK, w.Connect(1, "0080372A0003"));
-
-  sim_tick(&w.model, 40000);
-  EXPECT_TRUE(sim_device_exists(&w.model, 0));
-  EXPECT_TRUE(sim_port_exists(&w.model, 0));
-  EXPECT_EQ(1u, sim_port_unplugs(&w.model, 0));  // handles from before stay dead
-  EXPECT_EQ("pending", w.Read(0));                // a new device: monitor off, nothing queued
-  EXPECT_EQ((States{{0, 0u}, {0, 4u}, {1, 0u}, {0, 255u}}), w.states);
-}
-
 TEST(SimulatorEvents, PublishingAllStatesAtStartReplacesStaleValues) {
   ModelWorld w(kTwoPorts);
   sim_publish_states(&w.model);
