@@ -276,8 +276,15 @@ TEST_F(Terminal, TheServicesWatchLogsMetersAndReportsAFlappingLinkAndCapsItsBack
     }
   } sink;
   const std::string log = (dir_ / "watch.log").string(), prom = (dir_ / "links.prom").string();
+  // Links planted where the files go are never followed: the system's file stays as it was.
+  const std::string system = (dir_ / "system.txt").string();
+  std::ofstream(system) << "keep";
+  fs::create_symlink(system, log);
+  fs::create_symlink(system, prom);
   LogFile logFile(3000);
   const char* why = "";
+  EXPECT_FALSE(logFile.Open(log.c_str(), &why));
+  fs::remove(log);
   ASSERT_TRUE(logFile.Open(log.c_str(), &why)) << why;
   MetricsFile metrics(prom.c_str(), [] { return uint64_t{1796700000}; });
   EventLogWatch events(sink);
@@ -318,6 +325,8 @@ TEST_F(Terminal, TheServicesWatchLogsMetersAndReportsAFlappingLinkAndCapsItsBack
   EXPECT_NE(std::string::npos, text.find("quorvex_link_up{port=\"COM1\",printer=\"0080372A0001\"} 0\n")) << text;
   EXPECT_NE(std::string::npos, text.find("quorvex_reconnect_tries_total{port=\"COM1\"} " + std::to_string(tries) + "\n")) << text;
   EXPECT_NE(std::string::npos, text.find("quorvex_watch_last_pass_timestamp_seconds 1796700000\n"));
+  EXPECT_FALSE(fs::is_symlink(prom));
+  EXPECT_EQ("keep", std::string((std::istreambuf_iterator<char>(std::ifstream(system).rdbuf())), {}));
 
   // The flapping minute gives three entries and one summary with the link as it is now.
   ASSERT_EQ(4u, sink.got.size());

@@ -138,6 +138,9 @@ int ServiceMain(const char* dll, int argc, char** argv) {
     long rc = service::Query(state, sizeof state);
     if (rc) return Failed("status", rc);
     printf("%s: %s\n", kServiceName, state);
+    char folder[260], sddl[512];
+    if (service::FolderAccess(folder, sizeof folder, sddl, sizeof sddl) == 0)
+      printf("folder %s: %s\n", folder, sddl);
     return strcmp(state, "RUNNING") == 0 ? 0 : 1;
   }
   fprintf(stderr, "btctl service: unexpected %s\n%s", verb, kServiceUsage);

@@ -39,6 +39,8 @@ namespace service {
 // made (or made safe) as safe_files.h's MakeServiceFolder says. 0, or a Win32 error.
 long ProgramPath(char* out, size_t size);
 long DataFolder(char* out, size_t size, const char** why);
+// That folder's owner and access list, in the security descriptor language ("O:BAD:P(...)").
+long FolderAccess(char* folder, size_t folderSize, char* sddl, size_t size);
 // Creates the service (or updates an existing one's command line) and the event source.
 long Install(const char* commandLine, const char* program);
 // Stops the service, deletes it and removes the event source.

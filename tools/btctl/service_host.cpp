@@ -14,6 +14,7 @@ long DataFolder(char* out, size_t size, const char** why) {
   *why = "exists only on Windows";
   return kNotSupported;
 }
+long FolderAccess(char*, size_t, char*, size_t) { return kNotSupported; }
 long Install(const char*, const char*) { return kNotSupported; }
 long Uninstall() { return kNotSupported; }
 long Start() { return kNotSupported; }

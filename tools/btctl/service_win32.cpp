@@ -2,6 +2,7 @@
 // and, in the service's own process, ServiceMain with its control handler around the watch.
 // Every call here exists on Windows XP SP3.
 #include <windows.h>
+#include <sddl.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -200,16 +201,8 @@ void WINAPI ServiceMainProc(DWORD, LPSTR*) {
   if (runEvents.source) DeregisterEventSource(runEvents.source);
 }
 
-}  // namespace
-
-namespace service {
-
-long ProgramPath(char* out, size_t size) {
-  DWORD n = GetModuleFileNameA(nullptr, out, static_cast<DWORD>(size));
-  return n > 0 && n < size ? 0 : ERROR_FILENAME_EXCED_RANGE;
-}
-
-long DataFolder(char* out, size_t size, const char** why) {
+// The Quorvex folder under the common application-data folder.
+long FindDataFolder(char* out, size_t size, const char** why) {
   // SHGetFolderPathA is looked up, so that btctl imports nothing from the shell; the
   // environment names the same folder where it cannot be had.
   char base[MAX_PATH] = "";
@@ -227,7 +220,43 @@ long DataFolder(char* out, size_t size, const char** why) {
     *why = "cannot be found";
     return ERROR_PATH_NOT_FOUND;
   }
+  return 0;
+}
+
+}  // namespace
+
+namespace service {
+
+long ProgramPath(char* out, size_t size) {
+  DWORD n = GetModuleFileNameA(nullptr, out, static_cast<DWORD>(size));
+  return n > 0 && n < size ? 0 : ERROR_FILENAME_EXCED_RANGE;
+}
+
+long DataFolder(char* out, size_t size, const char** why) {
+  long rc = FindDataFolder(out, size, why);
+  if (rc) return rc;
   return MakeServiceFolder(out, why) ? 0 : ERROR_ACCESS_DENIED;
+}
+
+long FolderAccess(char* folder, size_t folderSize, char* sddl, size_t size) {
+  const char* why = "";
+  long rc = FindDataFolder(folder, folderSize, &why);
+  if (rc) return rc;
+  const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  DWORD needed = 0;
+  GetFileSecurityA(folder, what, nullptr, 0, &needed);
+  if (!needed) return static_cast<long>(GetLastError());
+  PSECURITY_DESCRIPTOR sd = LocalAlloc(LMEM_FIXED, needed);
+  char* text = nullptr;
+  if (sd && GetFileSecurityA(folder, what, sd, needed, &needed) &&
+      ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, SDDL_REVISION_1, what, &text, nullptr)) {
+    snprintf(sddl, size, "%s", text);
+    LocalFree(text);
+  } else {
+    rc = static_cast<long>(GetLastError());
+  }
+  if (sd) LocalFree(sd);
+  return rc;
 }
 
 long Install(const char* commandLine, const char* program) {

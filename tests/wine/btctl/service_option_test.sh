@@ -31,7 +31,7 @@ rm -rf "$dir" "$data"
 # An earlier version's log-on watch, as its installer left it.
 w 30 reg add "$run_key" /v 'Quorvex link watch' /d "\"$btctl\" watch --reconnect" /f >/dev/null
 install /WATCHLINKS
-check "the service runs after the install" "$(w 60 "$btctl" service status)" "QuorvexLinkWatch: RUNNING"
+check "the service runs after the install" "$(w 60 "$btctl" service status | head -1)" "QuorvexLinkWatch: RUNNING"
 check "the log-on watch of the earlier version is gone" "$(value 'Quorvex link watch')" ""
 check "the service's folder" "$([ -f "$data/LinkWatch.log" ] && echo yes)" yes
 
@@ -45,7 +45,7 @@ check "btctl.exe and Mendalix.dll were replaced" \
   "$(find "$dir/btctl.exe" "$dir/Mendalix.dll" -newermt 2001-01-01 | wc -l)" 2
 check "the console watch ended" "$(timeout 5 tail --pid="$watch_pid" -f /dev/null && echo yes)" yes
 watch_pid=""
-check "the service runs again" "$(w 60 "$btctl" service status)" "QuorvexLinkWatch: RUNNING"
+check "the service runs again" "$(w 60 "$btctl" service status | head -1)" "QuorvexLinkWatch: RUNNING"
 
 # The setup program's AutoRun entry, then the uninstall.
 w 30 reg add "$run_key" /v Quorvex /d 'C:\Program Files\Quorvex\Quorvex.exe' /f >/dev/null

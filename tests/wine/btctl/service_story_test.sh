@@ -57,10 +57,15 @@ w reg add 'HKLM\System\CurrentControlSet\Services\Sarnovek\Parameters' /v BTiniP
   /d "\\??\\$(winepath -w "$work/Quorvex.ini")" /f >/dev/null
 
 w "$btctl" service install | sed 's/^/  /'
+echo keep > "$work/system.txt" && ln -f "$work/system.txt" "$work/planted.log"
+check "a log file with a second name (a planted hard link) is refused" \
+  "$(timeout -k 5 "$(scaled 60)" wine "$btctl" watch --for 1 --log "$(winepath -w "$work/planted.log")" >/dev/null 2>&1
+     echo $?; cat "$work/system.txt")" "2
+keep"
 check "the image path is quoted" \
   "$(w reg query 'HKLM\System\CurrentControlSet\Services\QuorvexLinkWatch' /v ImagePath | grep -c "REG_SZ *\"$(printf '%s' "$btctl" | sed 's/\\/\\\\/g')\" service run")" 1
 check "started" "$(w "$btctl" service start)" "QuorvexLinkWatch started"
-check "running" "$(w "$btctl" service status)" "QuorvexLinkWatch: RUNNING"
+check "running" "$(w "$btctl" service status | head -1)" "QuorvexLinkWatch: RUNNING"
 
 log="$data/LinkWatch.log" prom="$data/quorvex_links.prom"
 # Until the printer is back and a few tries have failed: then the service's control.
@@ -91,9 +96,9 @@ check "two link-up entries" "$(grep -ac 'trace:eventlog:ReportEventW L"COM1"' "$
 stopped=$(w "$btctl" service stop)
 echo "  $stopped"
 check "stopped within 2 s" "$(echo "$stopped" | awk '/stopped in/ { print ($4 <= 2000) ? "yes" : $4 }')" yes
-check "stopped" "$(w "$btctl" service status)" "QuorvexLinkWatch: STOPPED"
+check "stopped" "$(w "$btctl" service status | head -1)" "QuorvexLinkWatch: STOPPED"
 check "the start and the stop were logged" "$(grep -ac 'trace:eventlog:ReportEventW L"C:\\\\ProgramData\\\\Quorvex\\\\LinkWatch.log"' "$events")" 2
 
 check "uninstalled" "$(w "$btctl" service uninstall)" "QuorvexLinkWatch uninstalled"
-check "no service left" "$(w "$btctl" service status)" "QuorvexLinkWatch: NOT INSTALLED"
+check "no service left" "$(w "$btctl" service status | head -1)" "QuorvexLinkWatch: NOT INSTALLED"
 check "no event source left" "$(w reg query 'HKLM\System\CurrentControlSet\Services\EventLog\Application\Quorvex' | grep -c Quorvex)" 0
