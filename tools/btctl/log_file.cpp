@@ -14,7 +14,7 @@ bool LogFile::Open(const char* path, const char** why) {
 }
 
 void LogFile::OnLine(const char* line) {
-  if (!file_) return;   // a rotation that failed: the lines go to the console only
+  if (!file_) return;
   char text[1024];
   int n = snprintf(text, sizeof text, "%s\r\n", line);
   size_t len = n < 0 ? 0 : (static_cast<size_t>(n) < sizeof text ? n : sizeof text - 1);
@@ -23,8 +23,11 @@ void LogFile::OnLine(const char* line) {
     file_ = nullptr;
     char older[kLogPathSize + 2];
     snprintf(older, sizeof older, "%s.1", path_);
+    // A reader holding the file open may keep it from moving: it grows on for now, and the
+    // next line tries again.
+    MoveOver(path_, older);
     const char* why = "";
-    if (!MoveOver(path_, older) || !(file_ = OpenToAppend(path_, &size_, &why))) return;
+    if (!(file_ = OpenToAppend(path_, &size_, &why))) return;   // replaced by a link: no more lines
   }
   if (AppendTo(file_, text, len)) size_ += len;
 }
