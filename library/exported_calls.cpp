@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "library/driver_requests.h"
+#include "library/port_map.h"
 #include "library/read_com.h"
 #include "platform/memory.h"
 
@@ -58,10 +59,18 @@ int32_t BT_ChkInputParam(MendalixState& st, const void* port, const void* text) 
   int index = PortIndex(st.PortText);
   if (index < 0) return kNoDriver;
   st.settings.BT_SelPort = index;
+  st.CallPort = index;
 
+  // A port without a device: a dongle plugged in since, or a driver started since, may
+  // serve it now.
+  if (st.ComPortMapName[index][0] == '\0' && !st.LookedThisCall) LookAgainForDevices(st, index);
   if (st.ComPortMapName[index][0] == '\0') {
-    ResetPortToNone(st.settings.Port[index]);
-    OnSaveSetting(st.settings, st.szIniName);
+    // Its device went away: the dongle has failed, and what the file says of the port holds
+    // for when it comes back.
+    if (st.PortSeen[index]) return kDongleFailed;
+    // Never a device: the port's block in the file as it is now, and no other byte of it,
+    // is reset, and the library's copy read back.
+    ResetPortInFile(st.szIniName, index);
     LoadSetting(st.settings, st.szIniName);
     return kNoDriver;
   }
@@ -78,18 +87,27 @@ int32_t RunCall(MendalixState& st, const void* port, const void* text, Command c
   platform::LockGuard lock(st.CallLock);
   // Inside the lock: the lock orders it, the flag only shows that a call runs.
   st.DllEntered.store(1, std::memory_order_relaxed);
+  st.LookedThisCall = false;
   int32_t r = BT_ChkInputParam(st, port, text);
   if (r == 0) r = command(st);
   st.DllEntered.store(0, std::memory_order_relaxed);
   return r;
 }
 
-// A request's result word; it starts at 0, so a request the driver fails without writing
-// one yields 0.
+// A request's result word, as the driver wrote it (0 included). A request the driver fails
+// (the device gone: unplugged, or the driver stopped) is no success: the library looks once
+// for the port's device again and sends the request to a device found anew; failing that,
+// the answer is "terminal dongle failed", since the control device belongs to the dongle.
 int32_t ResultWord(int (*request)(MendalixState&, uint32_t*), MendalixState& st) {
   uint32_t word = 0;
-  request(st, &word);
-  return static_cast<int32_t>(word);
+  if (st.hCtrlDevice != platform::InvalidDevice() && request(st, &word))
+    return static_cast<int32_t>(word);
+  if (st.LookedThisCall) return kDongleFailed;
+  const platform::DeviceHandle failed = st.hCtrlDevice;
+  LookAgainForDevices(st, st.CallPort);
+  if (st.hCtrlDevice == platform::InvalidDevice() || st.hCtrlDevice == failed) return kDongleFailed;
+  word = 0;
+  return request(st, &word) ? static_cast<int32_t>(word) : kDongleFailed;
 }
 
 // Connects after a pause; a failed attempt is made once more after another, unless the

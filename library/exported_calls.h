@@ -21,16 +21,20 @@ static_assert(sizeof(void*) != 4 || sizeof(TextVariant) == 16, "VARIANT layout")
 
 // Result of a call whose port has no control device, or whose port text names no port.
 constexpr int32_t kNoDriver = 2;
+// Result of a request the driver failed, and of a port whose device has gone.
+constexpr int32_t kDongleFailed = 0x10;
 
 // Inside the call lock: takes both texts (narrow or VARIANT form, decided on the port
-// argument), selects the port and its device. Returns 0, or 2 for a port without a control
-// device (that port's settings are reset and the file rewritten and reread) or for a port
+// argument), selects the port and its device, looking for devices again when the port has
+// none. Returns 0; 0x10 for a port whose device has gone; 2 for a port that never had a
+// control device (that port's block of the file is reset and the file reread) or for a port
 // text naming no port (nothing else changes).
 int32_t BT_ChkInputParam(MendalixState& st, const void* port, const void* text);
 
 // The calls, one at a time: each waits for the running one, checks its arguments and, on a
 // port with a control device, sends its request. Query, connect and reset return the
-// driver's result word; monitor the success value of its request.
+// driver's result word, or 0x10 when the driver failed the request and no device of the
+// port answers it; monitor the success value of its request.
 int32_t CallQuery(MendalixState& st, const void* port, const void* text);
 int32_t CallConnect(MendalixState& st, const void* port, const void* text);
 int32_t CallMonitor(MendalixState& st, const void* port, const void* text);

@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/device.h"
 #include "platform/thread.h"
+#include "protocol/driver_protocol.h"
 #include "settings/settings.h"
 
 constexpr int kDeviceNameSize = 20;   // "\\.\Sarno0" and its kin
@@ -40,6 +41,14 @@ struct MendalixState {
   platform::DeviceHandle ComPortMapHandle[kPortCount] = {};  // per COM index; null = none
   // Devices whose port a later device took at start-up: open until the unload.
   platform::DeviceHandle ReplacedHandle[kPortCount] = {};
+  // Per device number: the handle held open for it (mapped or replaced); null = none, so
+  // that a new look opens only the numbers not held.
+  platform::DeviceHandle DeviceHandleOf[SARNO_DEVICE_COUNT] = {};
+  // Per COM index: some device served the port since the load. Such a port without a device
+  // has lost its dongle (0x10) rather than never had a driver (2), and keeps its settings.
+  bool PortSeen[kPortCount] = {};
+  bool LookedThisCall = false;           // one new look for devices per call at most
+  int CallPort = 0;                      // COM index of the current call
 
   // Monitor flags, shared with the reader thread; each has one writer.
   std::atomic<int32_t> StopThread{0};    // set to end the reader
@@ -47,7 +56,13 @@ struct MendalixState {
   // 1 from the reader's start until its very last act before it ends itself, so that the
   // shutdown can see it has left without waiting on the thread (not allowed at unload).
   std::atomic<int32_t> ReaderRunning{0};
-  platform::DeviceHandle ReaderDevice = nullptr;   // the device the reader reads
+  // The device the reader reads; null while no device is there to read. A new look that
+  // drops the reader's device hands it over in ReaderRetired for the reader to close once
+  // its read has returned: the reader never reads a closed handle.
+  std::atomic<platform::DeviceHandle> ReaderDevice{nullptr};
+  std::atomic<platform::DeviceHandle> ReaderRetired[kPortCount] = {};
+  int ReaderPort = 0;                    // COM index of the device the reader reads
+  void* ReaderModule = nullptr;          // the reference on the library the reader holds
 
   char m_sPrt[kTextSize] = {};           // command buffer: the text of the current call
   char PortText[kTextSize] = {};         // the port argument of the current call, as text

@@ -1,5 +1,6 @@
-// The running program's own path, the system directory, and starting another program
-// (GetModuleFileNameA of the application's instance, GetSystemDirectoryA, WinExec).
+// The running program's own path, the system directory, starting another program and
+// ending this one (GetModuleFileNameA of the application's instance, GetSystemDirectoryA,
+// WinExec, ExitProcess).
 #pragma once
 #include <cstddef>
 
@@ -16,6 +17,9 @@ class ProcessApi {
   // Resources of the program file: a string (empty when absent) and an icon (LoadIconA).
   virtual size_t LoadString(int id, char* out, size_t size) = 0;
   virtual void* LoadIcon(int id) = 0;
+  // ExitProcess(code): ends the whole process, every thread with it. Does not return; a
+  // test's fake may, so a caller returns at once after it.
+  virtual void ExitProcess(unsigned code) = 0;
 };
 
 // The Win32 adapter (win32 flavour only; host tests use the fakes in tests/support/).

@@ -9,6 +9,11 @@
 // ClearAndExit stores 0 in a flag that another thread polls and ends the calling thread
 // with code 0; on Windows the store is made by the system, which returns straight into
 // ExitThread, so that no code of the calling module runs once the flag reads 0.
+// HoldThisModule takes a reference on the module that holds this code, as LoadLibrary would
+// (GetModuleHandleExA from an address inside it, on Windows), so that a thread it starts keeps
+// the module loaded while it runs; ReleaseModuleAndExit drops that reference and ends the
+// calling thread in one step (FreeLibraryAndExitThread), so the module can go only once the
+// thread has left it. ReleaseModule drops a reference a thread never came to hold.
 // KeepModuleLoaded pins the module that holds this code for the rest of the process
 // (GetModuleHandleExA with GET_MODULE_HANDLE_EX_FLAG_PIN on Windows), for a thread that
 // may still come to run in it after the module's unload.
@@ -36,6 +41,14 @@ class ThreadApi {
     ExitCurrent(0);
   }
   virtual void KeepModuleLoaded() {}
+  // Null when no reference was taken (the host: its shared objects need none).
+  virtual void* HoldThisModule() { return nullptr; }
+  virtual void ReleaseModule(void* module) { (void)module; }
+  // Like ExitCurrent, a test's fake may return; a caller returns at once after it.
+  virtual void ReleaseModuleAndExit(void* module, uint32_t code) {
+    ReleaseModule(module);
+    ExitCurrent(code);
+  }
 };
 
 ThreadApi& SystemThreads();

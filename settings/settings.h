@@ -56,6 +56,13 @@ void CopyField(char* dst, size_t size, const char* src);
 template <size_t N>
 inline void CopyField(char (&dst)[N], const char* src) { CopyField(dst, N, src); }
 
+// Resets port's block (0-3) in the file at path as the file holds it now: host, printer,
+// first query entry and version become "NONE", the query entries after the first go, and
+// every other byte stays. A file that cannot be read, or has no such block, is written whole
+// from what it holds (the defaults when it is missing) with that port reset and selected.
+// Nothing is written when the block is reset already. Returns true when the file holds it.
+bool ResetPortInFile(const char* path, int port);
+
 // A port that knows nothing: host, printer, first query entry and version "NONE"; the
 // other fields keep what they hold.
 void ResetPortToNone(PortSetting& p);

@@ -118,6 +118,7 @@ class QuietProcess : public platform::ProcessApi {
   unsigned WinExec(const char*, int) override { return 0; }
   size_t LoadString(int, char* out, size_t size) override { return Empty(out, size); }
   void* LoadIcon(int) override { return nullptr; }
+  void ExitProcess(unsigned) override {}
 
  private:
   static size_t Empty(char* out, size_t size) {

@@ -37,6 +37,7 @@ class Win32Process : public ProcessApi {
     return m > 0 ? m : 0;
   }
   void* LoadIcon(int id) override { return ::LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id)); }
+  void ExitProcess(unsigned code) override { ::ExitProcess(code); }
 };
 
 // Built before any code runs (no guarded local static, which would bring in the

@@ -84,6 +84,20 @@ class Win32Threads : public ThreadApi {
   }
   void ExitCurrent(uint32_t code) override { ExitThread(code); }
   void KeepModuleLoaded() override { PinThisModule(); }
+  void* HoldThisModule() override {
+    HMODULE self = NULL;
+    return GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                              reinterpret_cast<LPCSTR>(&ThreadEntry), &self)
+               ? self
+               : nullptr;
+  }
+  void ReleaseModule(void* module) override {
+    if (module) FreeLibrary(static_cast<HMODULE>(module));
+  }
+  void ReleaseModuleAndExit(void* module, uint32_t code) override {
+    if (module) FreeLibraryAndExitThread(static_cast<HMODULE>(module), code);
+    ExitThread(code);
+  }
 
   // The flag's 0 is stored by kernel32's InterlockedExchange, called with ExitThread as its
   // return address and ExitThread's own frame beneath: the exchange "returns" into

@@ -10,8 +10,10 @@
 namespace {
 
 constexpr uint32_t kPollMs = 1000;
-// The tear-down looks at the thread this often while it waits for it to end.
+// The tear-down looks at the thread this often while it waits for it to end, and waits no
+// longer than the limit.
 constexpr uint32_t kJoinMs = 1000;
+constexpr uint32_t kEndLimitMs = 10000;
 constexpr uint32_t kSoundFlags = platform::kSndAsync | platform::kSndFilename;  // 0x20001
 constexpr const char* kConnectedSound = "ChatWhsp.wav";
 constexpr const char* kDroppedSound = "ChatKick.wav";
@@ -93,14 +95,15 @@ void QuorvexProgram::StartMonitor() {
   st.bMonitorStarted = st.hMonitorThread != nullptr;
 }
 
-void QuorvexProgram::StopMonitor() {
+bool QuorvexProgram::StopMonitor() {
   st.bMonitorStop.store(1, std::memory_order_release);
-  if (!st.hMonitorThread) return;
+  if (!st.hMonitorThread) return true;
   // The thread ends at the end of its current sleep, or once a pass stuck in a registry or
-  // sound call returns. The tear-down waits for that, however long: a monitor that outlived
-  // the dialog would post to its window or read its state after they are gone.
-  while (!seams.threads->Join(st.hMonitorThread, kJoinMs)) {
-  }
+  // sound call returns: a monitor that outlived the dialog would post to its window or read
+  // its state after they are gone. A call that never returns must not keep the program.
+  for (uint32_t waited = 0; !seams.threads->Join(st.hMonitorThread, kJoinMs); waited += kJoinMs)
+    if (waited + kJoinMs >= kEndLimitMs) return false;
   seams.threads->Release(st.hMonitorThread);
   st.hMonitorThread = nullptr;
+  return true;
 }

@@ -70,7 +70,13 @@ void QuorvexProgram::Shutdown() {
   }
   st.bMonitorStop = 1;
   seams.clock->Sleep(1200);
-  StopMonitor();
+  if (!StopMonitor()) {
+    // The monitor is stuck in a platform call. Releasing the library, or destroying the
+    // dialog it posts to, under it could let it run in freed code; an invisible program
+    // waiting for it for good would keep the library loaded. The process ends here.
+    seams.process->ExitProcess(1);
+    return;
+  }
   if (st.hInstCtrl) {
     seams.modules->FreeLibrary(st.hInstCtrl);
     st.hInstCtrl = nullptr;

@@ -165,9 +165,10 @@ class QuorvexProgram {
 
   // Connection-state monitor (monitor.cpp). StartMonitor runs at the end of the start-up;
   // StopMonitor runs in Shutdown after the stop flag is set and the 1200 ms sleep, before
-  // the library is released, and waits until the thread has ended.
+  // the library is released, and waits until the thread has ended, about 10 s at most;
+  // false when it is still running then.
   void StartMonitor();
-  void StopMonitor();
+  bool StopMonitor();
   static void MonitorConnectState(void* param);  // param: this program
   void PublishSelHostLeads();  // after every LoadSetting on the program's thread
 

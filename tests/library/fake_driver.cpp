@@ -5,13 +5,42 @@
 
 #include "protocol/driver_protocol.h"
 
-platform::DeviceHandle FakeDriver::HandleOf(int device) {
-  return reinterpret_cast<platform::DeviceHandle>(static_cast<uintptr_t>(0x5A00 + device));
+platform::DeviceHandle FakeDriver::HandleOf(int device, int plugs) {
+  return reinterpret_cast<platform::DeviceHandle>(static_cast<uintptr_t>(0x5A00 + 16 * plugs + device));
 }
 
 int FakeDriver::DeviceOf(platform::DeviceHandle h) {
   uintptr_t v = reinterpret_cast<uintptr_t>(h);
-  return (v >= 0x5A00 && v < 0x5A04) ? static_cast<int>(v - 0x5A00) : -1;
+  return (v >= 0x5A00 && v < 0x5E00 && (v & 15) < 4) ? static_cast<int>(v & 15) : -1;
+}
+
+static int PlugsOf(platform::DeviceHandle h) {
+  return static_cast<int>((reinterpret_cast<uintptr_t>(h) - 0x5A00) / 16);
+}
+
+bool FakeDriver::Live(platform::DeviceHandle h) {
+  int n = DeviceOf(h);
+  bool open = false;
+  for (auto o : open_) open |= o == h;
+  if (!open) ++usedClosed_;
+  return open && n >= 0 && dev_[n].present && PlugsOf(h) == dev_[n].plugs;
+}
+
+void FakeDriver::Unplug(int device) {
+  std::lock_guard<platform::test::Mutex> lk(m_);
+  dev_[device].present = false;
+  ++dev_[device].plugs;
+  cv_.notify_all();
+}
+
+void FakeDriver::Plug(int device) {
+  std::lock_guard<platform::test::Mutex> lk(m_);
+  dev_[device].present = true;
+}
+
+int FakeDriver::UsesOfClosedHandles() {
+  std::lock_guard<platform::test::Mutex> lk(m_);
+  return usedClosed_;
 }
 
 void FakeDriver::AddDevice(int device, uint32_t comIndex, bool comIndexOk) {
@@ -86,7 +115,8 @@ platform::DeviceHandle FakeDriver::Open(const char* name) {
     return platform::InvalidDevice();
   int n = name[prefix] - '0';
   if (n < 0 || n > 3 || !dev_[n].present) return platform::InvalidDevice();
-  return HandleOf(n);
+  open_.push_back(HandleOf(n, dev_[n].plugs));
+  return open_.back();
 }
 
 int FakeDriver::Control(platform::DeviceHandle h, uint32_t code, const void* in, uint32_t inLen,
@@ -103,7 +133,7 @@ int FakeDriver::Control(platform::DeviceHandle h, uint32_t code, const void* in,
   std::lock_guard<platform::test::Mutex> lk(m_);
   --inControl_;
   if (returned) *returned = 0;
-  if (req.device < 0 || !dev_[req.device].present) return 0;
+  if (!Live(h)) return 0;
   Device& d = dev_[req.device];
   switch (code) {
     case IOCTL_SARNO_GET_COM_INDX:
@@ -145,14 +175,16 @@ int FakeDriver::Read(platform::DeviceHandle h, void* buf, uint32_t len, uint32_t
   ++readsStarted_;
   cv_.notify_all();
   if (got) *got = 0;
-  if (n < 0 || !dev_[n].present || readsFail_) return 0;
+  if (!Live(h) || readsFail_) return 0;
   Device& d = dev_[n];
+  const int plugs = d.plugs;
   ++d.pendingReads;
   cv_.notify_all();
   // Bounded, so that a broken test cannot hang on a read nobody completes.
-  bool done = cv_.wait_for(lk, std::chrono::seconds(10), [&] { return d.releases > 0; });
+  bool done = cv_.wait_for(lk, std::chrono::seconds(10),
+                           [&] { return d.releases > 0 || d.plugs != plugs; });
   --d.pendingReads;
-  if (!done) return 0;
+  if (!done || d.plugs != plugs) return 0;
   --d.releases;
   uint32_t k = static_cast<uint32_t>(d.completion.size());
   if (k > len) k = len;
@@ -166,7 +198,15 @@ void FakeDriver::Close(platform::DeviceHandle h) {
   if (duringClose_) duringClose_(n);
   std::lock_guard<platform::test::Mutex> lk(m_);
   closed_.push_back(n);
-  if (n >= 0 && dev_[n].pendingReads > 0) ++closedUnderRead_;
+  bool open = false;
+  for (auto o = open_.begin(); o != open_.end(); ++o) {
+    if (*o != h) continue;
+    open_.erase(o);
+    open = true;
+    break;
+  }
+  if (!open) ++usedClosed_;
+  if (n >= 0 && PlugsOf(h) == dev_[n].plugs && dev_[n].pendingReads > 0) ++closedUnderRead_;
 }
 
 int FakeDriver::ClosedUnderPendingRead() {

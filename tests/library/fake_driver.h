@@ -39,6 +39,11 @@ class FakeDriver : public platform::DeviceApi {
   void SetStopIgnored(bool ignored) { stopIgnored_ = ignored; }
   // Runs inside every Control call before it answers (for observing the caller mid-call).
   void SetDuringControl(std::function<void(const DriverRequest&)> f) { during_ = std::move(f); }
+  // The dongle of a device pulled out: its open handles fail every request and read (a
+  // pending read completes with a failure) and it cannot be opened; plugged back, it opens
+  // again, under new handles.
+  void Unplug(int device);
+  void Plug(int device);
   // Runs inside every Close call, with the device number.
   void SetDuringClose(std::function<void(int)> f) { duringClose_ = std::move(f); }
 
@@ -51,11 +56,14 @@ class FakeDriver : public platform::DeviceApi {
   int ReadsPendingNow();
   int MaxConcurrentControls();
   int ClosedUnderPendingRead();
+  // Requests and reads on a handle that was never opened or already closed.
+  int UsesOfClosedHandles();
   // Waits in real time (bounded) until a read is pending on device.
   bool WaitForPendingRead(int device, int timeoutMs = 5000);
   // Completes one pending read on device with text.
   void CompleteRead(int device, const std::string& text);
-  static platform::DeviceHandle HandleOf(int device);
+  // The handle of device's open number `plugs` (how often it was plugged back before).
+  static platform::DeviceHandle HandleOf(int device, int plugs = 0);
   static int DeviceOf(platform::DeviceHandle h);
 
   platform::DeviceHandle Open(const char* name) override;
@@ -69,6 +77,7 @@ class FakeDriver : public platform::DeviceApi {
     bool present = false;
     uint32_t comIndex = 255;
     bool comIndexOk = true;
+    int plugs = 0;             // the handles of earlier plugs are dead
     int pendingReads = 0;
     int releases = 0;          // completions waiting for a pending read
     std::string completion;
@@ -90,4 +99,7 @@ class FakeDriver : public platform::DeviceApi {
   int inControl_ = 0;
   int maxInControl_ = 0;
   int closedUnderRead_ = 0;
+  int usedClosed_ = 0;
+  std::vector<platform::DeviceHandle> open_;
+  bool Live(platform::DeviceHandle h);   // under m_
 };

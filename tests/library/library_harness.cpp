@@ -32,6 +32,21 @@ void CountedThreads::Release(platform::ThreadHandle) {}
 
 void CountedThreads::ExitCurrent(uint32_t) { ++exited; }
 
+void* CountedThreads::HoldThisModule() {
+  ++moduleRefs;
+  return this;
+}
+
+void CountedThreads::ReleaseModule(void* module) {
+  if (module == this) --moduleRefs;
+}
+
+void CountedThreads::ReleaseModuleAndExit(void* module, uint32_t code) {
+  ++exitsReleasing;
+  ReleaseModule(module);
+  ExitCurrent(code);
+}
+
 bool CountedThreads::WaitForExits(int n, int timeoutMs) {
   for (int waited = 0; waited < timeoutMs; waited += 2) {
     if (exited >= n) return true;

@@ -30,8 +30,15 @@ class CountedThreads : public platform::ThreadApi {
   void Release(platform::ThreadHandle t) override;
   void ExitCurrent(uint32_t code) override;
   void KeepModuleLoaded() override { ++pins; }
+  // The library's references as the platform would count them: taken, dropped, and dropped
+  // by a thread as it ends itself.
+  void* HoldThisModule() override;
+  void ReleaseModule(void* module) override;
+  void ReleaseModuleAndExit(void* module, uint32_t code) override;
   bool failStarts = false;
   std::atomic<int> pins{0};
+  std::atomic<int> moduleRefs{0};   // held now
+  std::atomic<int> exitsReleasing{0};
   std::atomic<int> started{0};
   std::atomic<int> exited{0};
   // Waits in real time until n threads have ended themselves.

@@ -14,6 +14,7 @@ TEST_F(Monitor, StartReadsCom1sDeviceAndStopEndsTheReadAndTheReader) {
   EXPECT_EQ(CallMonitor(*st, "COM1", "MON_ON"), 1);
   ASSERT_TRUE(driver.WaitForPendingRead(0));
   EXPECT_EQ(threads.started, 1);
+  EXPECT_EQ(threads.moduleRefs, 1);   // the reader holds the library while it runs
   auto reqs = CallRequests();
   ASSERT_EQ(reqs.size(), 1u);
   EXPECT_EQ(reqs[0].code, IOCTL_SARNO_MONITOR);
@@ -35,6 +36,8 @@ TEST_F(Monitor, StartReadsCom1sDeviceAndStopEndsTheReadAndTheReader) {
   EXPECT_TRUE(threads.WaitForExits(1));
   EXPECT_EQ(st->ReaderRunning, 0);
   EXPECT_EQ(driver.ReadsPendingNow(), 0);
+  EXPECT_EQ(threads.exitsReleasing, 1);   // and lets it go as it ends
+  EXPECT_EQ(threads.moduleRefs, 0);
 }
 
 TEST_F(Monitor, AStartAfterAStopReallyMonitorsAgain) {
@@ -117,6 +120,7 @@ TEST_F(Monitor, AReaderThatCannotStartLeavesNoRunningFlagBehind) {
   threads.failStarts = true;
   EXPECT_EQ(CallMonitor(*st, "COM1", "MON_ON"), 1);   // the command still reaches the driver
   EXPECT_EQ(st->ReaderRunning, 0);
+  EXPECT_EQ(threads.moduleRefs, 0);
   threads.failStarts = false;
   EXPECT_EQ(CallMonitor(*st, "COM1", "MON_ON"), 1);
   EXPECT_TRUE(driver.WaitForPendingRead(0));

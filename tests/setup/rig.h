@@ -236,12 +236,14 @@ class Rig : public setup_rig::SharedFakes,
   unsigned WinExec(const char*, int) override { return 33; }
   size_t LoadString(int id, char* out, size_t size) override;
   void* LoadIcon(int) override { return reinterpret_cast<void*>(0x1C0); }
+  void ExitProcess(unsigned) override { ++processExits; }  // returns here
   // FileVersionApi: no file has a version record here.
   uint32_t GetFileVersionInfoSize(const char*) override { return 0; }
   bool GetFileVersionInfo(const char*, uint32_t, void*) override { return false; }
   bool QueryFileVersion(const void*, uint32_t*, uint32_t*) override { return false; }
 
   int frees = 0;
+  int processExits = 0;
   std::function<void()> onFree;  // runs as the library is released
   std::string missingCall;       // a call the library does not export
 

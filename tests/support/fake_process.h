@@ -20,6 +20,8 @@ class FakeProcess : public ProcessApi {
   unsigned WinExec(const char* cmd, int show) override;
   size_t LoadString(int id, char* out, size_t size) override;
   void* LoadIcon(int id) override;  // a distinct token per id
+  void ExitProcess(unsigned code) override { exitCodes.push_back(code); }
+  std::vector<unsigned> exitCodes;  // ExitProcess calls, which return here
 };
 
 }  // namespace platform
