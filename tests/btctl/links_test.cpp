@@ -66,13 +66,15 @@ class Terminal : public ::testing::Test {
     fs::current_path(old_);
     fs::remove_all(dir_);
   }
-  // The driver with a scenario, "BTiniPath" as the setup program publishes it, the library.
-  void Start(const std::string& scenario) {
+  // The driver with a scenario, "BTiniPath" as the setup program publishes it, the library
+  // (loaded libraryAtMs into the driver's time).
+  void Start(const std::string& scenario, uint32_t libraryAtMs = 0) {
     std::string error;
     ASSERT_TRUE(simulator::ParseScenario(scenario, &scenario_, &error)) << error;
     PutText("BTiniPath", "\\??\\" + ini);
     devices = std::make_unique<simulator::SimulatorDevices>(scenario_, registry, clock);
     clock.devices = devices.get();
+    if (libraryAtMs) clock.Sleep(libraryAtMs);
     st = std::make_unique<MendalixState>(*devices, clock, platform::SystemThreads());
     app = std::make_unique<CMendalixApp>(*st);
   }
@@ -335,4 +337,24 @@ TEST_F(Terminal, TheServicesWatchLogsMetersAndReportsAFlappingLinkAndCapsItsBack
   EXPECT_EQ(kEventReconnected, sink.got[2].first);
   EXPECT_EQ(kEventFlapSummary, sink.got[3].first);
   EXPECT_EQ("COM1 Printer Dongle Connection Failed.... (DisConected, state 0x20)", sink.got[3].second);
+}
+
+// COM2's dongle is out when the watch's library loads, and is plugged in 100 s into the
+// driver's time: COM2 has no control device, so its try answers 0x2. The next try comes after
+// the longest step and no sooner, and links the printer once the device is there. The watch
+// runs from another folder than the settings file's, as a technician's console may.
+TEST_F(Terminal, WatchTriesAPortWithoutAControlDeviceAgainAfterTheLongestStep) {
+  fs::create_directories(dir_ / "console");
+  fs::current_path(dir_ / "console");
+  Bind(2, "0080372A0003");
+  Start("device 0 COM1\ndevice 1 COM2\n"
+        "dongle COM1 0010A4C0FFEE HD_v2.31\ndongle COM2 0010A4C0BEEF HD_v2.31\n"
+        "printer COM2 0080372A0003 accepts\nat 1 unplug COM2\nat 100 plug COM2\n", 1000);
+  std::atomic<int> stop{0};
+  FILE* o = tmpfile();
+  auto connect = [&](const char* port, const char* printer) { return CallConnect(*st, port, printer); };
+  EXPECT_EQ(0, RunWatch(WatchOptions{true, 125, nullptr}, WatchSeams{registry, clock, connect, stop, o}));
+  const std::string t = "COM2: try ", call = ": BT_OnConnect(COM2, 0080372A0003) = 0x",
+                    none = "2: COM2: No Driver Installed....; the port has no control device, next try in 60 s";
+  for (auto l : Lines(Text(o))) printf("%s\n", l.c_str());
 }

@@ -15,7 +15,6 @@ struct PortWatch {
   uint32_t seen = LINK_STATE_NONE;      // the state last reported; like the program, none at first
   char bound[kFieldSize] = "NONE";
   bool down = false;             // bound and down: tries are due
-  bool leftAlone = false;        // no control device: no tries until the binding changes
   uint64_t nextTryMs = 0;
   uint32_t gapMs = 0;            // 0 until a try has failed
   int tries = 0;                 // since the link was last up
@@ -120,7 +119,6 @@ class Watcher {
       if (strcmp(b, port_[i].bound) == 0) continue;
       CopyField(port_[i].bound, sizeof port_[i].bound, b);
       port_[i].StartOver();
-      port_[i].leftAlone = false;
       changed = true;
     }
     if (!changed) return;
@@ -154,7 +152,7 @@ class Watcher {
       }
       if (v == 0) {
         p.StartOver();
-      } else if (o_.reconnect && strcmp(p.bound, "NONE") != 0 && !p.down && !p.leftAlone) {
+      } else if (o_.reconnect && strcmp(p.bound, "NONE") != 0 && !p.down) {
         p.down = true;
         p.nextTryMs = now;   // the first try at once
       }
@@ -172,9 +170,14 @@ class Watcher {
     Printable(p.bound, shown, sizeof shown);
     ++p.tries;
     uint32_t word = static_cast<uint32_t>(s_.connect(port, p.bound));
-    // Whatever the answer, only the driver's state showing the link up ends the tries.
-    p.gapMs = p.gapMs == 0 ? kFirstRetryGapMs
-                           : (p.gapMs >= kMaxRetryGapMs / 2 ? kMaxRetryGapMs : p.gapMs * 2);
+    // Whatever the answer, only the driver's state showing the link up ends the tries. A port
+    // without a control device waits the longest step at once: its dongle may yet be
+    // plugged in, and nothing else will change before it is.
+    if (word == static_cast<uint32_t>(kNoControlDevice))
+      p.gapMs = kMaxRetryGapMs;
+    else
+      p.gapMs = p.gapMs == 0 ? kFirstRetryGapMs
+                             : (p.gapMs >= kMaxRetryGapMs / 2 ? kMaxRetryGapMs : p.gapMs * 2);
     p.nextTryMs = s_.clock.NowMs() + p.gapMs;
     for (WatchObserver* o : s_.observers)
       if (o) o->OnTry(s_.clock.NowMs(), i, word);
@@ -182,11 +185,9 @@ class Watcher {
       Line("%s: try %d: BT_OnConnect(%s, %s) = 0x0: %s: Connect Ok", port, p.tries, port, shown,
            port);
     } else if (word == static_cast<uint32_t>(kNoControlDevice)) {
-      p.down = false;
-      p.leftAlone = true;
       Line("%s: try %d: BT_OnConnect(%s, %s) = 0x2: %s: %s; the port has no control device, "
-           "no more tries until its binding changes",
-           port, p.tries, port, shown, port, LinkWords(word));
+           "next try in %u s",
+           port, p.tries, port, shown, port, LinkWords(word), static_cast<unsigned>(p.gapMs / 1000));
     } else {
       Line("%s: try %d: BT_OnConnect(%s, %s) = 0x%X: %s: %s; next try in %u s", port, p.tries,
            port, shown, static_cast<unsigned>(word), port, LinkWords(word),

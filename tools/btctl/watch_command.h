@@ -6,7 +6,8 @@
 // whose link is down is connected again with the library's BT_OnConnect(port, printer):
 // at once, then after 1, 2, 4 ... up to 60 s between tries while it keeps failing; the
 // back-off starts over once the driver shows the link up. A port without a bound printer is
-// never touched; a port that has no control device is left alone until its binding changes.
+// never touched; a port that has no control device is tried again after the longest step,
+// 60 s, since its dongle may be plugged in later.
 // A settings file that changes is read again, so a binding made in the setup program is
 // followed.
 //

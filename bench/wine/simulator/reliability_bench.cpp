@@ -5,8 +5,9 @@
 //     a port text naming no port must give 2, and the library must answer normally after;
 //   - concurrent calls: threads calling at once, and the overlaps the driver saw among them,
 //     beside raw requests from two threads (which do overlap) to show that the count works;
-//   - load, monitor and unload cycles: each one binds, starts a reader and unloads; after
-//     them no read stays queued and the driver still answers.
+//   - load, monitor and unload cycles: each one binds, starts a reader and unloads (the
+//     reader keeps the library), then loads, stops and unloads; after them no read stays
+//     queued and the driver still answers.
 // Prints one line per count and exits non-zero when a count shows a fault.
 // usage: reliability_bench.exe [THREADS CALLS_PER_THREAD CYCLES]; needs reliability.txt.
 #include <windows.h>
@@ -290,9 +291,14 @@ int main(int argc, char** argv) {
   }
 
   int survived = 0;
+  // The reader holds the library: after an unload while monitoring, a stop lets it go.
   for (int i = 0; i < cycles; ++i) {
+    {
+      Library lib;
+      if (!lib.bound() || lib.calls[2]("COM1", "MON_ON") == 0) break;
+    }
     Library lib;
-    if (!lib.bound() || lib.calls[2]("COM1", "MON_ON") == 0) break;
+    if (!lib.bound() || lib.calls[2]("COM1", "MON_OFF") == 0) break;
     ++survived;
   }
   bool drained = WaitQueued(0, 3000);

@@ -4,6 +4,7 @@
 // connect, query and reset is in progress for 150 ms).
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <vector>
 
 #include "library/include/Mendalix.h"
@@ -47,6 +48,18 @@ std::string Beside(const char* file) {
   return std::string(path) + file;
 }
 
+
+uint32_t State(const char* name) {
+  uint32_t value = 255;
+  ReadDword(name, &value);
+  return value;
+}
+
+bool WaitState(const char* name, uint32_t want, DWORD ms) {
+  for (uint32_t start = NowMs(); NowMs() - start < ScaledMs(ms); Sleep(100))
+    if (State(name) == want) return true;
+  return State(name) == want;
+}
 
 }  // namespace
 
@@ -152,12 +165,22 @@ TEST(LibraryThreads, FourThreadsCallingAtOnceNeverOverlapAtTheDriver) {
 }
 
 // Run on its own (it takes 20 unloads of 2 s each).
+// An application that unloads the library while monitoring leaves it loaded: the reader
+// holds it until a stop ends the reader, and then it goes.
 TEST(LibraryCycles, TwentyLoadMonitorUnloadCyclesLeaveNothingBehind) {
   for (int i = 0; i < 20; ++i) {
+    {
+      Library lib;
+      ASSERT_TRUE(lib.bound()) << "cycle " << i;
+      EXPECT_NE(0, lib.monitor("COM1", "MON_ON")) << "cycle " << i;
+    }
+    EXPECT_NE(nullptr, GetModuleHandleA("Mendalix.dll")) << "cycle " << i;
     Library lib;
-    ASSERT_TRUE(lib.bound()) << "cycle " << i;
-    EXPECT_NE(0, lib.monitor("COM1", "MON_ON")) << "cycle " << i;
+    EXPECT_NE(0, lib.monitor("COM1", "MON_OFF")) << "cycle " << i;
   }
+  for (uint32_t start = NowMs(); GetModuleHandleA("Mendalix.dll") && NowMs() - start < ScaledMs(5000);)
+    Sleep(50);
+  EXPECT_EQ(nullptr, GetModuleHandleA("Mendalix.dll")) << "the last reader's end lets it go";
   EXPECT_TRUE(WaitQueued(0, 3000)) << "reads of unloaded libraries stay in the driver";
   // Wait past any late completion: a reader thread left in unloaded code would crash us.
   Sleep(ScaledMs(1500));
@@ -196,4 +219,45 @@ TEST(LibraryLoaderBusy, AReaderStartedWhileTheLoaderIsBusyNeverRunsInUnloadedCod
   EXPECT_NE(nullptr, GetModuleHandleA("Mendalix.dll")) << "the library must stay loaded";
   EXPECT_TRUE(WaitQueued(1, 3000)) << "its reader runs and waits in the driver";
   Sleep(ScaledMs(500));   // a reader begun in unloaded code would have crashed us by now
+}
+
+// Run on its own, with scenarios/dongle_away.txt: a shop application holds the library all
+// day while COM1's dongle is pulled out and plugged back, then while the driver is stopped
+// and started. Each call while the device is away answers 0x10 within its pauses and a
+// second, the settings file stays as it was, and once the device is back the next connect
+// of the same process links the printer.
+TEST(LibraryAway, ADongleOrDriverAwayAnswers0x10AndTheSameProcessLinksOnceItIsBack) {
+  const std::string path = PublishSettingsPath("Quorvex.ini");
+  std::ofstream(path, std::ios::binary) << "BT_SelPort: COM2\r\nBT_Baudrate: 19200N81\r\n"
+                                           "\r\nBT_Connect: MANUAL\r\n";
+  const std::string file = ReadFileText(path);
+  const char* printer = "0080372A0011";
+  Library lib;
+  ASSERT_TRUE(lib.bound());
+  ASSERT_EQ(0, lib.connect("COM1", printer)) << "before the dongle is pulled out";
+
+  auto away = [&](const char* when) {
+    uint32_t t = NowMs();
+    EXPECT_EQ(0x10, lib.connect("COM1", printer)) << when;
+    EXPECT_LE(NowMs() - t, 300u + 300u + 1000u) << when;
+    t = NowMs();
+    EXPECT_EQ(0x10, lib.query("COM1", "NONE")) << when;
+    EXPECT_LE(NowMs() - t, 1000u) << when;
+    t = NowMs();
+    EXPECT_EQ(0x10, lib.reset("COM1", "NONE")) << when;
+    EXPECT_LE(NowMs() - t, 1000u) << when;
+    EXPECT_EQ(file, ReadFileText(path)) << when;
+  };
+  ASSERT_TRUE(WaitState("COM1ConnectState", 4, 30000)) << "the dongle was not pulled out";
+  away("unplugged");
+  ASSERT_TRUE(WaitState("COM1ConnectState", 255, 30000)) << "the dongle was not plugged back";
+  EXPECT_EQ(0, lib.connect("COM1", printer)) << "plugged back";
+  EXPECT_EQ(0u, State("COM1ConnectState"));
+
+  ASSERT_TRUE(StopDriver(ScaledMs(10000)));
+  away("driver stopped");
+  ASSERT_TRUE(StartDriver(ScaledMs(10000)));
+  EXPECT_EQ(0, lib.connect("COM1", printer)) << "driver started again";
+  EXPECT_EQ(0u, State("COM1ConnectState"));
+  EXPECT_EQ(file, ReadFileText(path));
 }
