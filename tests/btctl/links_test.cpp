@@ -354,7 +354,22 @@ TEST_F(Terminal, WatchTriesAPortWithoutAControlDeviceAgainAfterTheLongestStep) {
   FILE* o = tmpfile();
   auto connect = [&](const char* port, const char* printer) { return CallConnect(*st, port, printer); };
   EXPECT_EQ(0, RunWatch(WatchOptions{true, 125, nullptr}, WatchSeams{registry, clock, connect, stop, o}));
-  const std::string t = "COM2: try ", call = ": BT_OnConnect(COM2, 0080372A0003) = 0x",
+  const std::string t = ": BT_OnConnect(COM2, 0080372A0003) = 0x",
                     none = "2: COM2: No Driver Installed....; the port has no control device, next try in 60 s";
-  for (auto l : Lines(Text(o))) printf("%s\n", l.c_str());
+  std::vector<std::string> want = {
+      "+0.000 watching the links of COM1 to COM4 once a second; bound ports that are down are connected again",
+      "+0.000 settings " + ini + ": bound COM2 to 0080372A0003",
+      "+0.000 COM2: Disconnect Ok (DisConected, state 0x4)",
+      "+0.000 COM2: try 1" + t + none,
+      "+60.000 COM2: try 2" + t + none,   // nothing in between
+      "+99.000 COM2: XK printer Answer Back Failed.... (None, state 0xFF)",   // plugged in
+      "+120.300 COM2: try 3" + t + "0: COM2: Connect Ok",
+      "+121.000 COM2: Connect Ok (Conected, state 0x0)",
+      "+125.000 watch ended after 125 s",
+  };
+  EXPECT_EQ(want, Lines(Text(o)));
+  int connects = 0;
+  for (const sim_log_entry& e : devices->Log()) connects += e.code == IOCTL_SARNO_PCON;
+  EXPECT_EQ(1, connects) << "only the last try reached the driver";
+  EXPECT_EQ(0u, devices->LinkState(1));
 }

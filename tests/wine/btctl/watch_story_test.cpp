@@ -1,6 +1,8 @@
 // btctl watch --reconnect under Wine, with the real library and the simulated driver: COM1's
-// bound printer is carried out of range and comes back (run_watch_story.sh's scenario and
-// times); COM2's printer is in range, found by a query, but not bound.
+// bound printer is carried out of range and comes back, then COM1's dongle is pulled out and
+// plugged back (run_watch_story.sh's scenario and times); COM2's printer is in range, found by
+// a query, but not bound. The watch runs in the folder of the settings file, as the log-on
+// watch runs in the install folder.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -36,12 +38,14 @@ int StampMs(const std::string& line) {
 
 TEST(BtctlWatch, APrinterLeavingAndReturningIsReconnectedWithAGrowingBackOff) {
   const int leaveS = Env("WATCH_LEAVE_S"), backS = Env("WATCH_BACK_S"), forS = Env("WATCH_FOR_S");
+  const int plugS = Env("WATCH_PLUG_S");
   ASSERT_GT(leaveS, 0) << "run through run_watch_story.sh";
   std::ofstream(PublishSettingsPath("Quorvex.ini"), std::ios::binary)
       << "BT_SelPort: COM1\r\nBT_Baudrate: 19200N81\r\n"
       << Block(1, "0010A4C0FFEE", "0080372A0001", "0080372A0001")
       << Block(2, "0010A4C0BEEF", "NONE", "0080372A0003") << Block(3, "NONE", "NONE", "NONE")
       << Block(4, "NONE", "NONE", "NONE") << "\r\nBT_Connect: AUTO\r\n";
+  const std::string file = ReadFileText(PublishSettingsPath("Quorvex.ini"));
   char self[MAX_PATH] = {0};
   std::string btctl(self, GetModuleFileNameA(nullptr, self, sizeof self));
   btctl = btctl.substr(0, btctl.rfind('\\') + 1) + "btctl.exe";
@@ -52,36 +56,53 @@ TEST(BtctlWatch, APrinterLeavingAndReturningIsReconnectedWithAGrowingBackOff) {
                           (forS + 30) * 1000, &out)) << out;
   printf("%s", out.c_str());
 
-  // The drop, the failed tries with growing gaps, the reconnect.
+  // Each time (the printer out of range, then the dongle pulled out): the drop, the failed
+  // tries with growing gaps, the reconnect.
   std::istringstream lines(out);
-  bool dropped = false, reconnected = false;
-  std::vector<int> failed;
-  int lastGapS = 0;
+  struct Away {
+    const char* failure;
+    int drops;    // the drop line that starts it
+    std::vector<int> failed;
+    int lastGapS = 0;
+    bool reconnected = false;
+  } aways[] = {{"= 0x20: COM1: Printer Dongle Connection Failed....", 1},
+               {"= 0x10: COM1: Terminal Dongle Failed....", 2}};
+  int drops = 0;
   for (std::string l; std::getline(lines, l);) {
-    dropped = dropped || l.find("COM1: Disconnect Ok (DisConected, state 0x4)") != std::string::npos;
-    if (!dropped || reconnected || l.find("COM1: try ") == std::string::npos) continue;
-    size_t at = l.find("next try in ");
-    if (l.find("= 0x20: COM1: Printer Dongle Connection Failed....") != std::string::npos &&
-        at != std::string::npos) {
-      failed.push_back(StampMs(l));
-      lastGapS = atoi(l.c_str() + at + 12);
+    drops += l.find("COM1: Disconnect Ok (DisConected, state 0x4)") != std::string::npos;
+    for (Away& a : aways) {
+      if (drops != a.drops || a.reconnected || l.find("COM1: try ") == std::string::npos) continue;
+      size_t at = l.find("next try in ");
+      if (l.find(a.failure) != std::string::npos && at != std::string::npos) {
+        a.failed.push_back(StampMs(l));
+        a.lastGapS = atoi(l.c_str() + at + 12);
+      }
+      a.reconnected = l.find("= 0x0: COM1: Connect Ok") != std::string::npos;
     }
-    reconnected = l.find("= 0x0: COM1: Connect Ok") != std::string::npos;
   }
-  EXPECT_TRUE(dropped);
-  EXPECT_TRUE(reconnected);
-  ASSERT_GE(failed.size(), 3u);
-  for (size_t i = 2; i < failed.size(); ++i)
-    EXPECT_GT(failed[i] - failed[i - 1], failed[i - 1] - failed[i - 2] + 500) << "try " << i + 1;
+  EXPECT_EQ(2, drops);
+  for (const Away& a : aways) {
+    EXPECT_TRUE(a.reconnected) << a.failure;
+    ASSERT_GE(a.failed.size(), 3u) << a.failure;
+    for (size_t i = 2; i < a.failed.size(); ++i)
+      EXPECT_GT(a.failed[i] - a.failed[i - 1], a.failed[i - 1] - a.failed[i - 2] + 500) << "try " << i + 1;
+  }
+  EXPECT_EQ(file, ReadFileText(PublishSettingsPath("Quorvex.ini"))) << "the watch changed its folder's file";
 
-  // The driver's side: the reconnect within the back-off step after the printer's return,
-  // COM1 connected at the end, and not one request to COM2's device (device 1).
+  // The driver's side: each reconnect within the back-off step after the printer's return
+  // and the dongle's plug, COM1 connected at the end, and not one request to COM2's device
+  // (device 1).
   sarno_diagnostics d = Diagnostics();
-  uint32_t reconnectMs = 0;
-  for (const sarno_timing& t : Requests(d, IOCTL_SARNO_PCON, from))
-    if (!reconnectMs && t.result == 0 && t.at_ms >= backS * 1000u) reconnectMs = t.at_ms;
-  ASSERT_NE(0u, reconnectMs);
-  EXPECT_LE(reconnectMs - backS * 1000u, lastGapS * 1000u + ScaledMs(1000));
+  const int backAt[] = {backS, plugS};
+  for (int k = 0; k < 2; ++k) {
+    uint32_t reconnectMs = 0;
+    for (const sarno_timing& t : Requests(d, IOCTL_SARNO_PCON, from))
+      if (!reconnectMs && t.result == 0 && t.at_ms >= backAt[k] * 1000u) reconnectMs = t.at_ms;
+    ASSERT_NE(0u, reconnectMs) << k;
+    printf("linked again %u ms after %s; the last step was %d s\n", reconnectMs - backAt[k] * 1000u,
+           k ? "the plug" : "the printer's return", aways[k].lastGapS);
+    EXPECT_LE(reconnectMs - backAt[k] * 1000u, aways[k].lastGapS * 1000u + ScaledMs(1000)) << k;
+  }
   for (uint32_t code : {IOCTL_SARNO_PCON, IOCTL_SARNO_RESET, IOCTL_SARNO_PINQ})
     for (const sarno_timing& t : Requests(d, code, from)) EXPECT_EQ(0u, t.device) << std::hex << code;
   uint32_t state = 255;

@@ -3,11 +3,14 @@
 # Wine, worked from outside by workflow_driver.exe as a user would:
 #   choose COM1, query, pick a printer, connect, see COM1 connected, let the scenario drop
 #   the link, see it dropped, EXIT; the settings file holds the binding.
+# With "away": connect again, see the scenario pull COM1's dongle out (a connect run then
+#   fails, never "Connect Ok") and plug it back, connect again; stop and start the driver,
+#   connect again; the program neither crashes nor hangs.
 # Screenshots of the connected and the dropped state go to OUT.
 #
-# usage: run_workflows.sh SOURCE_DIR OUT Quorvex.exe Mendalix.dll Sarnovek.sys workflow_driver.exe SCENARIO
+# usage: run_workflows.sh SOURCE_DIR OUT Quorvex.exe Mendalix.dll Sarnovek.sys workflow_driver.exe SCENARIO [away]
 set -u
-src="$1" out="$2" exe="$3" dll="$4" sys="$5" driver="$6" scenario="$7"
+src="$1" out="$2" exe="$3" dll="$4" sys="$5" driver="$6" scenario="$7" away="${8:-}"
 : "${WINEPREFIX:?WINEPREFIX must name the prefix of the build}"
 export WINEARCH="${WINEARCH:-win32}" WINEDEBUG="${WINEDEBUG:--all}"
 . "$src/scripts/wine-env"
@@ -50,6 +53,20 @@ step connect 0080372A0001
 shot workflows-connected.png
 step wait-drop 60
 shot workflows-dropped.png
+if [ "$away" = away ]; then
+  step reconnect
+  step wait-state DisConected 2 60 "COM1: Disconnect Ok"                  # pulled out
+  step connect-fails
+  step wait-state None 1 60 "COM1: XK printer Answer Back Failed...."  # back, no state yet
+  step reconnect
+  echo "--- driver stopped"
+  sim stop || fail "the driver did not stop"
+  step wait-state None 2 30 "COM1: XK printer Answer Back Failed...."
+  step connect-fails
+  echo "--- driver started"
+  sim start || fail "the driver did not start"
+  step reconnect
+fi
 step exit
 
 for _ in $(seq "$(scaled 150)"); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done

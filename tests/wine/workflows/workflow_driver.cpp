@@ -8,6 +8,12 @@
 //                                       Printer" (twice when the mode was Manual), see
 //                                       "Auto Connect Completed." and COM1 "Conected" soon after
 //   workflow_driver wait-drop SECONDS   see COM1 turn "DisConected" with "COM1: Disconnect Ok"
+//   workflow_driver reconnect           press "Connect Printer" again: one more "Auto Connect
+//                                       Completed.", no box, and COM1 "Conected" soon after
+//   workflow_driver connect-fails       press "Connect Printer": a failure box, never a
+//                                       "COM1: Connect Ok" box or line
+//   workflow_driver wait-state LABEL N SECONDS LINE
+//                                       see COM1's label read LABEL and LINE N times in the list
 //   workflow_driver exit                press EXIT and see the window go
 //
 // Prints what it saw, one "name: value" line each; exits 0 when every expectation held.
@@ -225,6 +231,55 @@ int WaitDrop(HWND dlg, int seconds) {
   return failures;
 }
 
+int Count(const std::vector<std::string>& lines, const std::string& line) {
+  int n = 0;
+  for (const auto& l : lines) n += l == line;
+  return n;
+}
+
+int Reconnect(HWND dlg) {
+  const int runs = Count(ListLines(dlg, kStatus), "Auto Connect Completed.");
+  Press(dlg, kConnectPrinter);
+  std::string box;
+  DWORD completedAt = 0;
+  for (DWORD t = 0; t < ScaledMs(30000) && !completedAt; t += 100) {
+    if (Count(ListLines(dlg, kStatus), "Auto Connect Completed.") > runs) completedAt = GetTickCount();
+    if (FindBox(dlg).w) box = AnswerBox(dlg, 1000);
+    Sleep(100);
+  }
+  Check(completedAt != 0, "one more \"Auto Connect Completed.\"");
+  Check(box.empty(), "no failure box");
+  HWND label = GetDlgItem(dlg, kLabelCom1);
+  for (DWORD t = 0; t < ScaledMs(5000) && Text(label) != "Conected"; t += 50) Sleep(50);
+  std::printf("label COM1: %s\n", Text(label).c_str());
+  Check(Text(label) == "Conected", "COM1 reads \"Conected\" again");
+  return failures;
+}
+
+int ConnectFails(HWND dlg) {
+  const int oks = Count(ListLines(dlg, kStatus), "COM1: Connect Ok");
+  Press(dlg, kConnectPrinter);
+  std::string box = AnswerBox(dlg, 30000);
+  std::vector<std::string> status = ListLines(dlg, kStatus);
+  PrintLines("status", status);
+  Check(!box.empty() && box != "COM1: Connect Ok", "a failure box");
+  Check(Count(status, "COM1: Connect Ok") == oks, "no \"COM1: Connect Ok\" line");
+  return failures;
+}
+
+int WaitState(HWND dlg, const char* text, int times, int seconds, const char* line) {
+  HWND label = GetDlgItem(dlg, kLabelCom1);
+  bool seen = false;
+  for (int t = 0; t < static_cast<int>(ScaledMs(seconds * 10)) && !seen; ++t) {
+    seen = Text(label) == text && Count(ListLines(dlg, kStatus), line) >= times;
+    if (!seen) Sleep(100);
+  }
+  std::printf("label COM1: %s\n", Text(label).c_str());
+  PrintLines("status", ListLines(dlg, kStatus));
+  Check(seen, (std::string("COM1 reads \"") + text + "\" with \"" + line + "\"").c_str());
+  return failures;
+}
+
 int Exit(HWND dlg) {
   Press(dlg, IDOK);
   bool gone = false;
@@ -257,6 +312,10 @@ int main(int argc, char** argv) {
   if (step == "query" && argc > 2) return Query(dlg, argv[2]) ? 1 : 0;
   if (step == "connect" && argc > 2) return Connect(dlg, argv[2]) ? 1 : 0;
   if (step == "wait-drop" && argc > 2) return WaitDrop(dlg, std::atoi(argv[2])) ? 1 : 0;
+  if (step == "reconnect") return Reconnect(dlg) ? 1 : 0;
+  if (step == "connect-fails") return ConnectFails(dlg) ? 1 : 0;
+  if (step == "wait-state" && argc > 5)
+    return WaitState(dlg, argv[2], std::atoi(argv[3]), std::atoi(argv[4]), argv[5]) ? 1 : 0;
   if (step == "exit") return Exit(dlg) ? 1 : 0;
   std::fprintf(stderr, "unknown step %s\n", step.c_str());
   return 2;
