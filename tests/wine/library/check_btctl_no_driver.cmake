@@ -1,5 +1,6 @@
 # btctl against Mendalix.dll with no driver: every port reports result 2, and the library
-# rewrites Quorvex.ini in the current directory with "NONE" values and the named port.
+# writes Quorvex.ini in the current directory, where there was none, with "NONE" values and
+# the named port.
 
 set(scale "$ENV{WINE_TIME_SCALE}")
 if(NOT scale MATCHES "^[1-9][0-9]*$")
@@ -57,6 +58,7 @@ expect_bytes("${ini}" "<CRLF>BT_Port: COM1<CRLF><TAB> BT_SelHost:  NONE<CRLF><TA
 expect_bytes("${ini}" "<CRLF>BT_Connect: AUTO<CRLF>" "connect mode" any)
 
 # The VARIANT form reaches the same code through BSTRs built by the automation library.
+file(REMOVE ${WORK}/Quorvex.ini)
 run_btctl(out rc --variant connect COM3 AA:BB:CC:DD:EE:FF)
 if(NOT rc EQUAL 1)
   message(FATAL_ERROR "btctl --variant connect COM3 exited with ${rc}, expected 1")
