@@ -1,8 +1,8 @@
 // btctl watch --reconnect under Wine, with the real library and the simulated driver: COM1's
 // bound printer is carried out of range and comes back, then COM1's dongle is pulled out and
 // plugged back (run_watch_story.sh's scenario and times); COM2's printer is in range, found by
-// a query, but not bound. The watch runs in the folder of the settings file, as the log-on
-// watch runs in the install folder.
+// a query, but not bound. The watch runs in the folder of the settings file, as one started
+// from the install folder does.
 #include <gtest/gtest.h>
 
 #include <cstdio>
