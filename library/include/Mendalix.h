@@ -34,7 +34,10 @@ extern "C" {
 #define MENDALIX_LINK_NO_DRIVER             0x002 /* the port has no control device: no driver installed
                                                      (also a port text naming no port COM1-COM4) */
 #define MENDALIX_LINK_DISCONNECTED          0x004 /* disconnected */
-#define MENDALIX_LINK_HOST_DONGLE_FAILED    0x010 /* the terminal's dongle failed */
+#define MENDALIX_LINK_HOST_DONGLE_FAILED    0x010 /* the terminal's dongle failed, or the driver
+                                                     did not answer (dongle pulled out, driver
+                                                     stopped); the next call after it is back
+                                                     finds it again */
 #define MENDALIX_LINK_PRINTER_CONN_FAILED   0x020 /* connection to the printer's dongle failed */
 #define MENDALIX_LINK_ANSWER_BACK_FAILED    0x040 /* the printer did not answer back */
 #define MENDALIX_LINK_MAINBOARD_UNSUPPORTED 0x100 /* main board not supported */
@@ -63,7 +66,8 @@ int MENDALIX_API BT_OnQuery(const void* port, const void* text);
  * first attempt fails). The text "NULL" makes exactly one attempt. */
 int MENDALIX_API BT_OnConnect(const void* port, const void* address);
 /* A command containing "MON_ON" starts link monitoring, any other stops it. Returns 2 for
- * a port without a control device, otherwise non-zero when the driver took the command. */
+ * a port without a control device, otherwise non-zero when the driver took the command.
+ * While monitoring runs the library stays loaded, FreeLibrary or not, until it is stopped. */
 int MENDALIX_API BT_OnMonitor(const void* port, const void* command);
 /* Resets the port's link. */
 int MENDALIX_API BT_OnReset(const void* port, const void* text);
