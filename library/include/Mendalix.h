@@ -66,7 +66,8 @@ int MENDALIX_API BT_OnQuery(const void* port, const void* text);
  * first attempt fails). The text "NULL" makes exactly one attempt. */
 int MENDALIX_API BT_OnConnect(const void* port, const void* address);
 /* A command containing "MON_ON" starts link monitoring, any other stops it. Returns 2 for
- * a port without a control device, otherwise non-zero when the driver took the command.
+ * a port without a control device, 0x10 for one whose device went away, otherwise non-zero
+ * when the driver took the command and 0 when it did not.
  * While monitoring runs the library stays loaded, FreeLibrary or not, until it is stopped. */
 int MENDALIX_API BT_OnMonitor(const void* port, const void* command);
 /* Resets the port's link. */

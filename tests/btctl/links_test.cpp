@@ -156,6 +156,17 @@ TEST_F(Terminal, StatusAfterAQueryAndAConnectShowsEachPortThenTheDropThenNoSetti
     EXPECT_EQ(ProgramLine(word, 3), std::string("COM3: ") + LinkWords(word)) << word;
 }
 
+// One call's exit status: a drop answered "disconnected" and monitoring the driver took are
+// what was asked; monitoring a port whose device went away (0x10) is not.
+TEST(CallExit, SaysWhetherTheCallDidWhatWasAsked) {
+  EXPECT_EQ(0, CallExitStatus("connect", "NULL", 0x4));
+  EXPECT_EQ(1, CallExitStatus("connect", "0080372A0001", 0x4));
+  EXPECT_EQ(0, CallExitStatus("monitor", "MON_ON", 1));
+  for (uint32_t failed : {0x0u, 0x2u, 0x10u})
+    EXPECT_EQ(1, CallExitStatus("monitor", "MON_OFF", failed)) << failed;
+  EXPECT_EQ(0, CallExitStatus("long", "NONE", 3));
+}
+
 TEST_F(Terminal, BadSettingsAndRegistryValuesEachGiveOneLineAndExitStatus2) {
   Start("device 0 COM1\ndongle COM1 0010A4C0FFEE HD_v2.31\nprinter COM1 0080372A0001 accepts\n");
   ASSERT_EQ(0, CallQuery(*st, "COM1", "NONE"));

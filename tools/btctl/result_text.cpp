@@ -40,6 +40,8 @@ void PrintLinkFlags(FILE* out, uint32_t word) {
 void PrintMonitorResult(FILE* out, uint32_t word) {
   if (word == MENDALIX_LINK_NO_DRIVER)
     fprintf(out, "  0x002 no driver installed (the port has no control device)\n");
+  else if (word == MENDALIX_LINK_HOST_DONGLE_FAILED)
+    fprintf(out, "  0x010 terminal dongle failed (its control device went away)\n");
   else if (word != 0)
     fprintf(out, "  the driver took the monitor command\n");
   else
@@ -48,7 +50,10 @@ void PrintMonitorResult(FILE* out, uint32_t word) {
 
 int CallExitStatus(const char* command, const char* text, uint32_t word) {
   if (strcmp(command, "long") == 0) return word == 3 ? 0 : 1;
-  if (strcmp(command, "monitor") == 0) return word != 0 && word != MENDALIX_LINK_NO_DRIVER ? 0 : 1;
+  if (strcmp(command, "monitor") == 0)
+    return word != 0 && word != MENDALIX_LINK_NO_DRIVER && word != MENDALIX_LINK_HOST_DONGLE_FAILED
+               ? 0
+               : 1;
   bool drop = strcmp(command, "connect") == 0 &&
               (strcmp(text, "NULL") == 0 || strcmp(text, "NONE") == 0);
   if (drop) return (word & ~uint32_t{MENDALIX_LINK_DISCONNECTED}) == 0 ? 0 : 1;

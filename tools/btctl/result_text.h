@@ -7,13 +7,15 @@
 // The meaning of each link status flag in word, one line each ("  0x010 terminal dongle
 // failed"); for 0 the success line. Unlisted bits are named as such.
 void PrintLinkFlags(FILE* out, uint32_t word);
-// The meaning of a monitor result: 2 no driver, non-zero accepted, 0 refused.
+// The meaning of a monitor result: 2 no driver, 0x10 its device gone, other non-zero
+// accepted, 0 refused.
 void PrintMonitorResult(FILE* out, uint32_t word);
 
 // Whether one call did what was asked, as btctl's exit status: 0 yes, 1 no. A link call
 // did when its word is 0; a drop (connect with "NULL" or "NONE") also when the word says
 // only "disconnected", which is how the driver answers it; monitor when the word is non-zero
-// and not 2 (the port without a control device); long when it answered 3.
+// and neither 2 nor 0x10 (the port without a control device, or whose device went away);
+// long when it answered 3.
 int CallExitStatus(const char* command, const char* text, uint32_t word);
 
 // The setup program's words for a link status word, as its status lines give them after
