@@ -1,5 +1,6 @@
 #include "tools/btctl/library_binding.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -21,6 +22,25 @@ void* BindExport(void* library, const char* name) {
 
 void UnloadLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
 
+bool MakeLibraryCallFolder(char* out, unsigned size) {
+  char temp[MAX_PATH];
+  DWORD n = GetTempPathA(sizeof temp, temp);
+  if (n == 0 || n >= sizeof temp) return false;
+  int k = snprintf(out, size, "%sQuorvexWatch", temp);
+  if (k <= 0 || static_cast<unsigned>(k) >= size) return false;
+  return CreateDirectoryA(out, nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+LibraryCallFolder::LibraryCallFolder(const char* folder) {
+  if (!folder || !folder[0]) return;
+  DWORD n = GetCurrentDirectoryA(sizeof saved_, saved_);
+  switched_ = n > 0 && n < sizeof saved_ && SetCurrentDirectoryA(folder);
+}
+
+LibraryCallFolder::~LibraryCallFolder() {
+  if (switched_) SetCurrentDirectoryA(saved_);
+}
+
 TextAsVariant::TextAsVariant(const char* text) {
   static_assert(sizeof(VARIANT) <= sizeof(storage_), "VARIANT storage");
   size_t n = strlen(text);
@@ -37,7 +57,10 @@ TextAsVariant::~TextAsVariant() { VariantClear(reinterpret_cast<VARIANT*>(storag
 
 #else
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdint>
 #include <string>
@@ -64,6 +87,23 @@ void* LoadLibraryByName(const char* path, const char** why) {
 void* BindExport(void* library, const char* name) { return dlsym(library, name); }
 
 void UnloadLibrary(void* library) { dlclose(library); }
+
+bool MakeLibraryCallFolder(char* out, unsigned size) {
+  const char* temp = getenv("TMPDIR");
+  int k = snprintf(out, size, "%s/QuorvexWatch-%u", temp && *temp ? temp : "/tmp",
+                   static_cast<unsigned>(getuid()));
+  if (k <= 0 || static_cast<unsigned>(k) >= size) return false;
+  return mkdir(out, 0700) == 0 || errno == EEXIST;
+}
+
+LibraryCallFolder::LibraryCallFolder(const char* folder) {
+  if (!folder || !folder[0]) return;
+  switched_ = getcwd(saved_, sizeof saved_) && chdir(folder) == 0;
+}
+
+LibraryCallFolder::~LibraryCallFolder() {
+  if (switched_ && chdir(saved_) != 0) switched_ = false;
+}
 
 // The same layout as on Windows: the type at offset 0, the BSTR at offset 8.
 TextAsVariant::TextAsVariant(const char* text) {

@@ -11,6 +11,28 @@ void* LoadLibraryByName(const char* path, const char** why);
 void* BindExport(void* library, const char* name);
 void UnloadLibrary(void* library);
 
+// The library keeps a copy of the settings as Quorvex.ini in the current directory, and a
+// call naming a port without a control device rewrites that port's block there. A watch run
+// from the folder of the settings file that the driver and the setup program use (the
+// install folder) must only read that file, so its calls run with a folder of its own as the
+// current directory. Makes that folder: "QuorvexWatch" in the temporary folder, or the one
+// given. False when it cannot be had.
+bool MakeLibraryCallFolder(char* out, unsigned size);
+
+// Makes folder the current directory while it lives, then restores the one before. With an
+// empty folder it changes nothing.
+class LibraryCallFolder {
+ public:
+  explicit LibraryCallFolder(const char* folder);
+  ~LibraryCallFolder();
+  LibraryCallFolder(const LibraryCallFolder&) = delete;
+  LibraryCallFolder& operator=(const LibraryCallFolder&) = delete;
+
+ private:
+  char saved_[1024];
+  bool switched_ = false;
+};
+
 // A VARIANT holding a BSTR made of the bytes of text (each widened to one UTF-16 unit).
 class TextAsVariant {
  public:

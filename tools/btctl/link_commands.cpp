@@ -162,10 +162,22 @@ int RunWatchSetup(const char* dll, const WatchSetup& setup, FILE* err) {
       return 2;
     }
   }
+  // Without a folder of its own the calls would run in the current one, which may hold the
+  // settings file the watch must only read.
+  char folder[1024] = "";
+  if (connect && setup.libraryFolder) {
+    snprintf(folder, sizeof folder, "%s", setup.libraryFolder);
+  } else if (connect && !MakeLibraryCallFolder(folder, sizeof folder)) {
+    fprintf(err, "btctl: no folder of its own for the library's calls\n");
+    UnloadLibrary(lib);
+    return 2;
+  }
   WatchSeams seams{DriverRegistry(),
                    platform::SystemClock(),
-                   [connect](const char* port, const char* address) -> int32_t {
-                     return connect ? connect(port, address) : 2;
+                   [connect, &folder](const char* port, const char* address) -> int32_t {
+                     if (!connect) return 2;
+                     LibraryCallFolder in(folder);
+                     return connect(port, address);
                    },
                    setup.console ? StopRequested() : StopFlag(),
                    setup.console ? stdout : nullptr,

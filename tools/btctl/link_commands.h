@@ -18,6 +18,9 @@ struct WatchSetup {
   const char* metricsPath = nullptr;   // --metrics FILE
   bool console = true;                 // lines on stdout, Ctrl-C ends it
   EventSink* events = nullptr;         // the service's Event Log
+  // The current directory of the library's calls (see MakeLibraryCallFolder); null: the
+  // watch makes its own.
+  const char* libraryFolder = nullptr;
   // Called once the library is loaded and the files open, just before the watch starts.
   void (*started)() = nullptr;
   // Called once the watch has ended, before the library is unloaded (which takes seconds).

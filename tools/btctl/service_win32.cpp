@@ -173,14 +173,18 @@ void WINAPI ServiceMainProc(DWORD, LPSTR*) {
   statusHandle = RegisterServiceCtrlHandlerExA(kServiceName, OnControl, nullptr);
   if (!statusHandle) return;
   Report(SERVICE_START_PENDING, 0, kStartWaitMs);
-  // The library reads Quorvex.ini in the current directory, which for a service is the
-  // system folder: it is the program's own folder, where the setup program keeps it.
+  // A service starts in the system folder; relative paths mean the program's own folder.
   char folder[MAX_PATH];
   DWORD n = GetModuleFileNameA(nullptr, folder, sizeof folder);
   if (n > 0 && n < sizeof folder) {
     if (char* slash = strrchr(folder, '\\')) *slash = '\0';
     SetCurrentDirectoryA(folder);
   }
+  // The library's own copy of the settings lives in the service's folder, which only
+  // administrators and the service may write, never in the install folder's file.
+  static char callFolder[MAX_PATH];
+  const char* why = "";
+  if (service::DataFolder(callFolder, sizeof callFolder, &why) == 0) runSetup->libraryFolder = callFolder;
   runEvents.source = RegisterEventSourceA(nullptr, kEventSource);
   runSetup->events = &runEvents;
   runSetup->started = OnWatchStarted;

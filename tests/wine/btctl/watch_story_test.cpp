@@ -1,8 +1,8 @@
 // btctl watch --reconnect under Wine, with the real library and the simulated driver: COM1's
 // bound printer is carried out of range and comes back, then COM1's dongle is pulled out and
 // plugged back (run_watch_story.sh's scenario and times); COM2's printer is in range, found by
-// a query, but not bound. The watch runs in the folder of the settings file, as one started
-// from the install folder does.
+// a query, but not bound; COM3's is bound, but the driver has no control device for COM3. The
+// watch runs in the folder of the settings file, as one started from the install folder does.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -43,7 +43,7 @@ TEST(BtctlWatch, APrinterLeavingAndReturningIsReconnectedWithAGrowingBackOff) {
   std::ofstream(PublishSettingsPath("Quorvex.ini"), std::ios::binary)
       << "BT_SelPort: COM1\r\nBT_Baudrate: 19200N81\r\n"
       << Block(1, "0010A4C0FFEE", "0080372A0001", "0080372A0001")
-      << Block(2, "0010A4C0BEEF", "NONE", "0080372A0003") << Block(3, "NONE", "NONE", "NONE")
+      << Block(2, "0010A4C0BEEF", "NONE", "0080372A0003") << Block(3, "NONE", "0080372A0009", "NONE")
       << Block(4, "NONE", "NONE", "NONE") << "\r\nBT_Connect: AUTO\r\n";
   const std::string file = ReadFileText(PublishSettingsPath("Quorvex.ini"));
   char self[MAX_PATH] = {0};
@@ -109,7 +109,10 @@ TEST(BtctlWatch, APrinterLeavingAndReturningIsReconnectedWithAGrowingBackOff) {
   EXPECT_TRUE(ReadDword("COM1ConnectState", &state));
   EXPECT_EQ(0u, state);
 
-  // status agrees: every bound port is connected.
-  EXPECT_EQ(0, RunProgram("\"" + btctl + "\" status --json", 20000, &out)) << out;
+  // status agrees: COM1 is connected; COM3, bound without a control device, is not, and
+  // keeps its binding.
+  EXPECT_EQ(1, RunProgram("\"" + btctl + "\" status", 20000, &out)) << out;
   printf("%s", out.c_str());
+  EXPECT_NE(std::string::npos, out.find("0080372A0001  Conected")) << out;
+  EXPECT_NE(std::string::npos, out.find("0080372A0009")) << out;
 }
