@@ -14,6 +14,7 @@
 #include "library/exported_calls.h"
 #include "library/mendalix_app.h"
 #include "platform/host/memory_registry.h"
+#include "tests/btctl/captured_output.h"
 #include "tests/support/virtual_clock.h"
 #include "simulator/host/simulator_devices.h"
 #include "tools/btctl/event_log.h"
@@ -39,14 +40,6 @@ struct WorldClock : platform::VirtualClock {
   simulator::SimulatorDevices* devices = nullptr;
   std::multimap<uint64_t, std::function<void()>> events;
 };
-
-std::string Text(FILE* f) {
-  std::string s(static_cast<size_t>(ftell(f)), '\0');
-  rewind(f);
-  s.resize(fread(&s[0], 1, s.size(), f));
-  fclose(f);
-  return s;
-}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/host/memory_registry.h"
+#include "tests/btctl/captured_output.h"
 #include "settings/settings.h"
 #include "simulator/host/simulator_devices.h"
 #include "simulator/host/simulator_serial_ports.h"
@@ -30,14 +31,6 @@ const char kWorld[] =
     "at 120 paper-out COM1 0080372A0001\n"
     "at 180 paper-loaded COM1 0080372A0001\n"
     "at 181 cover-open COM1 0080372A0001\n";
-
-std::string Text(FILE* f) {
-  std::string s(static_cast<size_t>(ftell(f)), '\0');
-  rewind(f);
-  s.resize(fread(&s[0], 1, s.size(), f));
-  fclose(f);
-  return s;
-}
 
 void Versions(char* library, char* driver, size_t size) {
   snprintf(library, size, "Mendalix.dll 1.0.0.4");
