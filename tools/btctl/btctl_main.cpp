@@ -105,6 +105,14 @@ int main(int argc, char** argv) {
   const char* port = nargs >= 1 ? argv[i + 1] : "";
   const char* text = nargs >= 2 ? argv[i + 2] : "NONE";
 
+  // The library keeps its own copy of the settings in the current folder and resets a
+  // port's block there when the port has no control device; run from the install folder,
+  // that copy is the real settings file. So the calls run in a folder of btctl's own.
+  char folder[1024] = "";
+  if (!MakeLibraryCallFolder(folder, sizeof folder)) {
+    fprintf(stderr, "btctl: no folder of its own for the library's calls\n");
+    return 2;
+  }
   const char* why = "";
   void* lib = LoadLibraryByName(dll, &why);
   if (!lib) {
@@ -119,6 +127,7 @@ int main(int argc, char** argv) {
   }
 
   int32_t result;
+  LibraryCallFolder in(folder);
   if (strcmp(cmd->word, "long") == 0) {
     int value = 0;
     result = reinterpret_cast<BT_long_t>(fn)(&value);

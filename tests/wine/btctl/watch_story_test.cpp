@@ -2,7 +2,8 @@
 // bound printer is carried out of range and comes back, then COM1's dongle is pulled out and
 // plugged back (run_watch_story.sh's scenario and times); COM2's printer is in range, found by
 // a query, but not bound; COM3's is bound, but the driver has no control device for COM3. The
-// watch runs in the folder of the settings file, as one started from the install folder does.
+// watch, then btctl's one-shot calls on COM3, run in the folder of the settings file, as ones
+// started from the install folder do.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -108,6 +109,14 @@ TEST(BtctlWatch, APrinterLeavingAndReturningIsReconnectedWithAGrowingBackOff) {
   uint32_t state = 255;
   EXPECT_TRUE(ReadDword("COM1ConnectState", &state));
   EXPECT_EQ(0u, state);
+
+  // The one-shot calls from the same folder name COM3, which has no control device: the
+  // library's copy of the settings is btctl's own, so COM3 stays bound in this folder's file.
+  for (const char* call : {"query COM3", "connect COM3 0080372A0009", "reset COM3",
+                           "monitor COM3 MON_ON", "--variant query COM3 NONE"}) {
+    RunProgram("\"" + btctl + "\" " + call, 20000, &out);
+    EXPECT_EQ(file, ReadFileText(PublishSettingsPath("Quorvex.ini"))) << call << ": " << out;
+  }
 
   // status agrees: COM1 is connected; COM3, bound without a control device, is not, and
   // keeps its binding.
