@@ -4,7 +4,8 @@
 ; install that has it): keep printer links up with the service QuorvexLinkWatch, which runs
 ; "btctl watch --reconnect" with nobody logged on and connects bound printers again when their
 ; links drop.
-; Built by makensis with -DSTAGE=<folder holding the files> -DOUTFILE=<installer path>.
+; Built by makensis with -DSTAGE=<folder holding the files> -DOUTFILE=<installer path>, and
+; -DSIGN=<signing script> for a signed release (packaging/make-release).
 
 Unicode true
 !include "MUI2.nsh"
@@ -18,6 +19,13 @@ InstallDir "$PROGRAMFILES\Quorvex"
 InstallDirRegKey HKLM "Software\Quorvex" "InstallDir"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
+
+; A signed release: the uninstaller is signed before it goes into the installer, which writes
+; it unchanged, and the installer once it is written.
+!ifdef SIGN
+  !uninstfinalize '"${SIGN}" "%1"' = 0
+  !finalize '"${SIGN}" "%1"' = 0
+!endif
 
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY

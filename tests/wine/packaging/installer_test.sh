@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# installer_test.sh INSTALLER SOURCE_DIR
+# installer_test.sh INSTALLER SOURCE_DIR [CAFILE]
 # A technician's install and removal, silent, under Wine: the installer puts the programs into
 # Program Files with a Start-menu entry and the SDK, and publishes the settings file, so that
 # btctl status reads it before the setup program ever ran; the setup program starts from
 # there, and the silent uninstall removes everything but the settings file the user made.
+# A signed installer (CAFILE: its signer's authority) installs signed programs and uninstaller.
 set -u
-installer="$1" src="$2"
+installer="$1" src="$2" ca="${3:--}"
 : "${WINEPREFIX:?}"
 . "$src/scripts/wine-env"
 export WINEDEBUG=-all WINEARCH=win32
@@ -25,6 +26,9 @@ for f in Quorvex.exe Mendalix.dll Quorvex.txt btctl.exe Uninstall.exe Quorvex.in
          sdk/libMendalix.dll.a sdk/Mendalix.lib sdk/Mendalix.def sdk/developer.md \
          sdk/samples/c/print_receipt.c sdk/samples/csharp/Mendalix.cs; do
   check "installed $f" "[ -f \"$dir/$f\" ]"
+done
+for f in Quorvex.exe Mendalix.dll btctl.exe Uninstall.exe; do
+  [ "$ca" = - ] || check "installed $f signed" "osslsigncode verify -CAfile '$ca' -in '$dir/$f' >/dev/null 2>&1"
 done
 lnk=$(find "$WINEPREFIX/drive_c" -iname 'Quorvex.lnk' 2>/dev/null | head -1)
 check "Start-menu entry" "[ -n \"$lnk\" ]"

@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
-# release_test.sh BUILD_DIR RELEASE_DIR DRIVER MAKE_RELEASE_ARGS...
-# The release others can check. Made twice from the same binaries in other folders, at
-# another time and in another time zone, it has the same bytes; no binary holds the source or
-# build folder or a link time.
+# release_test.sh CAFILE|- BUILD_DIR RELEASE_DIR DRIVER MAKE_RELEASE_ARGS...
+# Made twice in other folders, at another time and time zone, the release has the same bytes,
+# no binary holds the build's folders or a link time. Signed (CAFILE:
+# the signer's authority), every PE verifies, a changed copy does not, and unsigned is as built.
 set -u
-build="$1" release="$2" driver="$3"; shift 3
-src="${*: -1}"
-work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
-fail=0
+ca="$1" build="$2" release="$3" driver="$4"; shift 4
+src="${*: -1}" work=$(mktemp -d) fail=0
+trap 'rm -rf "$work"' EXIT
 check() { if eval "$2"; then echo "ok   - $1"; else echo "FAIL - $1"; fail=1; fi; }
-unsigned() { "$src/packaging/make-release" "$@" >/dev/null; }
+unsigned() { env -u QUORVEX_SIGN_PFX -u QUORVEX_SIGN_PASSWORD_FILE "$src/packaging/make-release" "$@" >/dev/null; }
 pe_time() { od -An -tu4 -j "$(( $(od -An -tu4 -j 60 -N4 "$1") + 8 ))" -N4 "$1" | tr -d ' '; }
+verify() { osslsigncode verify -CAfile "$ca" -in "$1" >/dev/null 2>&1; }
 
 TZ=UTC unsigned "$work/one/release" "$@"
 sleep 2
@@ -19,9 +19,23 @@ check "made twice, the same bytes" \
   "diff <(cd '$work/one/release' && sha256sum *) <(cd '$work/two/release' && sha256sum *)"
 stage="$work/one/release-stage"
 held=$(grep -rlaF -e "$src" -e "$build" "$stage" "$driver")
-check "no file of the release and not the driver holds the source or build folder ($held)" \
-  "[ -z \"\$held\" ]"
-for pe in "$stage"/*.exe "$stage"/*.dll "$driver"; do
-  check "$(basename "$pe") holds no link time" "[ \"\$(pe_time '$pe')\" = 0 ]"
-done
+check "no file of the release and not the driver holds the source or build folder ($held)" '[ -z "$held" ]'
+timed=$(for pe in "$stage"/*.exe "$stage"/*.dll "$driver"; do [ "$(pe_time "$pe")" = 0 ] || echo "$pe"; done)
+check "no binary holds a link time ($timed)" '[ -z "$timed" ]'
+
+if [ "$ca" != - ]; then
+  unzip -q "$release"/*.zip -d "$work/zip"
+  pes=$(cd "$work/zip" && find . -iname '*.exe' -o -iname '*.dll' | sort)
+  bad=$(for f in $pes; do verify "$work/zip/$f" || echo "$f"; done
+        for f in "$release"/*.exe; do verify "$f" || echo "$f"; done)
+  check "every PE of the zip and the installer verified against the test authority ($bad)" \
+    '[ -n "$pes" ] && [ -z "$bad" ]'
+  bare=$(for f in $pes; do rm -f "$work/bare"; osslsigncode remove-signature -in "$work/zip/$f" \
+           -out "$work/bare" >/dev/null && cmp -s "$work/bare" "$stage/$f" || echo "$f"; done)
+  check "each PE without its signature: the unsigned bytes ($bare)" '[ -z "$bare" ]'
+  changed="$work/changed.exe"; cp "$work/zip/Quorvex.exe" "$changed"
+  python3 -c 'import sys; b = bytearray(open(sys.argv[1], "rb").read()); b[len(b) // 2] ^= 1
+open(sys.argv[1], "wb").write(b)' "$changed"
+  check "a copy of Quorvex.exe with one byte changed fails to verify" '! verify "$changed"'
+fi
 exit $fail
