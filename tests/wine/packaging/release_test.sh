@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # release_test.sh CAFILE|- BUILD_DIR RELEASE_DIR DRIVER MAKE_RELEASE_ARGS...
 # Made twice in other folders, at another time and time zone, the release has the same bytes,
-# no binary holds the build's folders or a link time. Signed (CAFILE:
+# no binary holds the build's folders or a link time, SHA256SUMS holds every file. Signed (CAFILE:
 # the signer's authority), every PE verifies, a changed copy does not, and unsigned is as built.
 set -u
 ca="$1" build="$2" release="$3" driver="$4"; shift 4
@@ -22,6 +22,10 @@ held=$(grep -rlaF -e "$src" -e "$build" "$stage" "$driver")
 check "no file of the release and not the driver holds the source or build folder ($held)" '[ -z "$held" ]'
 timed=$(for pe in "$stage"/*.exe "$stage"/*.dll "$driver"; do [ "$(pe_time "$pe")" = 0 ] || echo "$pe"; done)
 check "no binary holds a link time ($timed)" '[ -z "$timed" ]'
+listed=$(cut -c67- "$release/SHA256SUMS")
+files=$(cd "$release" && find . -type f ! -name SHA256SUMS -printf '%P\n' | sort)
+check "SHA256SUMS lists every file of the release and matches them" \
+  '[ "$listed" = "$files" ] && (cd "$release" && sha256sum --quiet -c SHA256SUMS)'
 
 if [ "$ca" != - ]; then
   unzip -q "$release"/*.zip -d "$work/zip"
