@@ -73,6 +73,7 @@ int Usage(FILE* out, int status) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  LeaveCurrentFolderOutOfDllSearch();
   const char* dll = kDefaultLibrary;
   bool variant = false;
   int i = 1;

@@ -8,18 +8,39 @@
 
 #include <cstdlib>
 
+#include "tools/btctl/library_binding.h"
+
 namespace {
+
+// version.dll's three calls, from the system folder's copy (library_binding.h says why).
+struct VersionCalls {
+  DWORD(WINAPI* size)(LPCSTR, LPDWORD) = nullptr;
+  BOOL(WINAPI* info)(LPCSTR, DWORD, DWORD, LPVOID) = nullptr;
+  BOOL(WINAPI* query)(LPCVOID, LPCSTR, LPVOID*, PUINT) = nullptr;
+  VersionCalls() {
+    HMODULE dll = static_cast<HMODULE>(LoadSystemLibrary("version.dll"));
+    if (!dll) return;
+    Bind(dll, "GetFileVersionInfoSizeA", &size);
+    Bind(dll, "GetFileVersionInfoA", &info);
+    Bind(dll, "VerQueryValueA", &query);
+  }
+  template <typename F>
+  static void Bind(HMODULE dll, const char* name, F* out) {
+    *out = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+  }
+};
 
 // "NAME a.b.c.d" from the file's version record (GetFileVersionInfoSizeA, GetFileVersionInfoA,
 // VerQueryValueA), or "NAME (no version record)".
 void FileVersion(const char* path, const char* name, char* out, size_t size) {
+  static const VersionCalls v;
   DWORD ignored = 0;
-  DWORD n = GetFileVersionInfoSizeA(path, &ignored);
+  DWORD n = v.size && v.info && v.query ? v.size(path, &ignored) : 0;
   void* data = n ? malloc(n) : nullptr;
   VS_FIXEDFILEINFO* info = nullptr;
   UINT len = 0;
-  if (data && GetFileVersionInfoA(path, 0, n, data) &&
-      VerQueryValueA(data, "\\", reinterpret_cast<void**>(&info), &len) && info &&
+  if (data && v.info(path, 0, n, data) &&
+      v.query(data, "\\", reinterpret_cast<void**>(&info), &len) && info &&
       len >= sizeof(VS_FIXEDFILEINFO)) {
     snprintf(out, size, "%s %u.%u.%u.%u", name, static_cast<unsigned>(HIWORD(info->dwFileVersionMS)),
              static_cast<unsigned>(LOWORD(info->dwFileVersionMS)),

@@ -22,6 +22,22 @@ void* BindExport(void* library, const char* name) {
 
 void UnloadLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
 
+void* LoadSystemLibrary(const char* name) {
+  char path[MAX_PATH];
+  UINT n = GetSystemDirectoryA(path, MAX_PATH);
+  if (n == 0 || n + strlen(name) + 2 > sizeof path) return nullptr;
+  snprintf(path + n, sizeof path - n, "\\%s", name);
+  return LoadLibraryA(path);
+}
+
+void LeaveCurrentFolderOutOfDllSearch() {
+  // SetDllDirectoryA came with XP SP1: looked up.
+  using SetDir = BOOL(WINAPI*)(LPCSTR);
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  SetDir set = kernel ? reinterpret_cast<SetDir>(reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA"))) : nullptr;
+  if (set) set("");
+}
+
 bool MakeLibraryCallFolder(char* out, unsigned size) {
   char temp[MAX_PATH];
   DWORD n = GetTempPathA(sizeof temp, temp);
@@ -87,6 +103,9 @@ void* LoadLibraryByName(const char* path, const char** why) {
 void* BindExport(void* library, const char* name) { return dlsym(library, name); }
 
 void UnloadLibrary(void* library) { dlclose(library); }
+
+void* LoadSystemLibrary(const char*) { return nullptr; }
+void LeaveCurrentFolderOutOfDllSearch() {}
 
 bool MakeLibraryCallFolder(char* out, unsigned size) {
   const char* temp = getenv("TMPDIR");

@@ -11,6 +11,14 @@ void* LoadLibraryByName(const char* path, const char** why);
 void* BindExport(void* library, const char* name);
 void UnloadLibrary(void* library);
 
+// Windows looks for a DLL in the program's folder first, and (until told not to) in the
+// current one. btctl, which the service runs as the system, loads the system's DLLs it needs
+// at run time from the system folder by full path, and takes the current folder out of the
+// search at its start; the one DLL it loads from its own folder is the library. On the host
+// LoadSystemLibrary gives null and the other does nothing.
+void* LoadSystemLibrary(const char* name);
+void LeaveCurrentFolderOutOfDllSearch();
+
 // The library keeps a copy of the settings as Quorvex.ini in the current directory, and a
 // call naming a port without a control device rewrites that port's block there. A watch run
 // from the folder of the settings file that the driver and the setup program use (the

@@ -174,10 +174,13 @@ int RunWatchSetup(const char* dll, const WatchSetup& setup, FILE* err) {
   }
   WatchSeams seams{DriverRegistry(),
                    platform::SystemClock(),
-                   [connect, &folder](const char* port, const char* address) -> int32_t {
+                   [connect, &folder, &setup](const char* port, const char* address) -> int32_t {
                      if (!connect) return 2;
                      LibraryCallFolder in(folder);
-                     return connect(port, address);
+                     if (setup.calling) setup.calling(true);
+                     int32_t word = connect(port, address);
+                     if (setup.calling) setup.calling(false);
+                     return word;
                    },
                    setup.console ? StopRequested() : StopFlag(),
                    setup.console ? stdout : nullptr,

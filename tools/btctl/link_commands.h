@@ -25,6 +25,8 @@ struct WatchSetup {
   void (*started)() = nullptr;
   // Called once the watch has ended, before the library is unloaded (which takes seconds).
   void (*ended)() = nullptr;
+  // Called as a library call begins (true) and once it has returned (false).
+  void (*calling)(bool underWay) = nullptr;
 };
 
 // Reads watch's options (--reconnect, --for, --ini, --log, --metrics) into setup. Returns

@@ -24,6 +24,8 @@ bool ReplaceWhole(const char* path, const void* bytes, size_t len);
 
 // Makes folder (its parent must exist) writable only by administrators and the system
 // account, readable by users; a folder that exists already is given that access and its
-// owner is made the administrators. False, with a reason in *why, when that cannot be done
-// or the folder is a link.
-bool MakeServiceFolder(const char* folder, const char** why);
+// owner is made the administrators, and is emptied of what the service did not write: all
+// of it when others could write there before, else all but the service's own plain files
+// (ownFiles, null-ended). False, with a reason in *why, when that cannot be done or the folder
+// is a link.
+bool MakeServiceFolder(const char* folder, const char* const* ownFiles, const char** why);

@@ -54,7 +54,7 @@ bool ReplaceWhole(const char* path, const void* bytes, size_t len) {
   return ok;
 }
 
-bool MakeServiceFolder(const char* folder, const char** why) {
+bool MakeServiceFolder(const char* folder, const char* const*, const char** why) {
   if (mkdir(folder, 0755) != 0 && errno != EEXIST) {
     *why = "cannot be created";
     return false;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/btctl/program_trust.h"
 #include "tools/btctl/safe_files.h"
 
 namespace {
@@ -17,6 +18,48 @@ const char kServiceFolderSddl[] =
 
 bool IsLinkOrShared(const BY_HANDLE_FILE_INFORMATION& info) {
   return (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || info.nNumberOfLinks > 1;
+}
+
+bool Listed(const char* name, const char* const* names) {
+  for (; names && *names; ++names)
+    if (lstrcmpiA(name, *names) == 0) return true;
+  return false;
+}
+
+bool PlainFile(const char* path) {
+  HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  bool plain = GetFileInformationByHandle(h, &info) && !IsLinkOrShared(info) &&
+               !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  CloseHandle(h);
+  return plain;
+}
+
+// Removes from folder whatever is not one of keep's plain files: a link goes as a link (its
+// target stays), a folder only when empty or a link. False with *why when something stays.
+bool Empty(const char* folder, const char* const* keep, const char** why) {
+  char pattern[MAX_PATH], path[MAX_PATH];
+  snprintf(pattern, sizeof pattern, "%s\\*", folder);
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA(pattern, &found);
+  if (find == INVALID_HANDLE_VALUE) return true;
+  bool ok = true;
+  do {
+    const char* name = found.cFileName;
+    if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) continue;
+    snprintf(path, sizeof path, "%s\\%s", folder, name);
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (!RemoveDirectoryA(path)) ok = false;
+    } else if (!Listed(name, keep) || !PlainFile(path)) {
+      SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+      if (!DeleteFileA(path)) ok = false;
+    }
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+  if (!ok) *why = "holds what the service did not write, and it cannot be removed";
+  return ok;
 }
 
 }  // namespace
@@ -83,7 +126,7 @@ bool ReplaceWhole(const char* path, const void* bytes, size_t len) {
   return ok;
 }
 
-bool MakeServiceFolder(const char* folder, const char** why) {
+bool MakeServiceFolder(const char* folder, const char* const* ownFiles, const char** why) {
   PSECURITY_DESCRIPTOR sd = nullptr;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kServiceFolderSddl, SDDL_REVISION_1,
                                                             &sd, nullptr)) {
@@ -99,8 +142,13 @@ bool MakeServiceFolder(const char* folder, const char** why) {
         (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
       *why = "is not a plain folder";
     } else {
+      // What others could write there before is not the service's: all of it goes.
+      const char* const* keep = OnlyAdministratorsCanWrite(folder) ? ownFiles : nullptr;
       ok = SetFileSecurityA(folder, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, sd);
-      if (!ok) *why = "its owner and access list cannot be set";
+      if (!ok)
+        *why = "its owner and access list cannot be set";
+      else
+        ok = Empty(folder, keep, why);
     }
   } else if (!ok) {
     *why = "cannot be created";

@@ -52,6 +52,11 @@ int Install(int argc, char** argv) {
   char program[260], folder[260], log[300], metrics[300], line[1200];
   long rc = service::ProgramPath(program, sizeof program);
   if (rc) return Failed("cannot find this program's path", rc);
+  char why[600];
+  if (!service::ProgramTrusted(program, why, sizeof why)) {
+    fprintf(stderr, "btctl service install: refused: %s\n", why);
+    return 2;
+  }
   if (!setup.logPath || !setup.metricsPath) {
     const char* why = "";
     rc = service::DataFolder(folder, sizeof folder, &why);
@@ -116,22 +121,35 @@ int ServiceMain(const char* dll, int argc, char** argv) {
     return 0;
   }
   if (strcmp(verb, "stop") == 0 && argc == 1) {
-    uint32_t tookMs = 0;
-    long rc = service::Stop(&tookMs);
+    uint32_t tookMs = 0, checkpoint = 0;
+    long rc = service::Stop(&tookMs, &checkpoint);
     if (rc) return Failed("stop", rc);
-    printf("%s stopped in %u ms\n", kServiceName, static_cast<unsigned>(tookMs));
+    printf("%s stopped in %u ms (last checkpoint while stopping: %u)\n", kServiceName,
+           static_cast<unsigned>(tookMs), static_cast<unsigned>(checkpoint));
     return 0;
   }
   if (strcmp(verb, "release") == 0 && argc == 2) {
-    uint32_t tookMs = 0;
+    // Every program of the folder goes, whatever fails on the way, so that as many files as
+    // can be are free; the status says whether all are.
+    uint32_t tookMs = 0, checkpoint = 0;
     char state[32] = "";
-    if (service::Query(state, sizeof state) == 0 && strcmp(state, "RUNNING") == 0) {
-      long rc = service::Stop(&tookMs);
-      if (rc) return Failed("stop", rc);
-      printf("%s stopped in %u ms\n", kServiceName, static_cast<unsigned>(tookMs));
+    int status = 0;
+    if (service::Query(state, sizeof state) == 0 && strcmp(state, "NOT INSTALLED") != 0 &&
+        strcmp(state, "STOPPED") != 0) {
+      long rc = service::Stop(&tookMs, &checkpoint);
+      if (rc)
+        status = Failed("the service did not stop", rc);
+      else
+        printf("%s stopped in %u ms\n", kServiceName, static_cast<unsigned>(tookMs));
     }
-    printf("console watches ended: %d\n", service::EndConsoleWatches(argv[1]));
-    return 0;
+    int left = 0;
+    printf("console watches ended: %d\n", service::EndConsoleWatches(argv[1], &left));
+    printf("setup programs ended: %d\n", service::EndSetupPrograms(argv[1], &left));
+    if (left) {
+      fprintf(stderr, "btctl service release: %d program(s) of %s did not end\n", left, argv[1]);
+      status = 2;
+    }
+    return status;
   }
   if (strcmp(verb, "status") == 0 && argc == 1) {
     char state[32];

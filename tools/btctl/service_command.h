@@ -38,6 +38,10 @@ namespace service {
 // This program's path, and the service's folder under the common application-data folder,
 // made (or made safe) as safe_files.h's MakeServiceFolder says. 0, or a Win32 error.
 long ProgramPath(char* out, size_t size);
+// True when only administrators and the system can change program, the library beside it
+// and their folder (program_trust.h); otherwise *why says which can be changed, by whom, and
+// what to do.
+bool ProgramTrusted(const char* program, char* why, size_t size);
 long DataFolder(char* out, size_t size, const char** why);
 // That folder's owner and access list, in the security descriptor language ("O:BAD:P(...)").
 long FolderAccess(char* folder, size_t folderSize, char* sddl, size_t size);
@@ -46,12 +50,19 @@ long Install(const char* commandLine, const char* program);
 // Stops the service, deletes it and removes the event source.
 long Uninstall();
 long Start();
-// *tookMs: from the stop control to the service showing STOPPED. Returns once its process has
-// ended too (within seconds), so that its files are free.
-long Stop(uint32_t* tookMs);
+// Stops the service whatever it is doing: a start under way is waited for, a stop under way
+// is followed. *tookMs: from the stop control to the service showing STOPPED; *checkpoint:
+// the last checkpoint it showed while stopping. Returns once its process has ended too
+// (within seconds), so that its files are free; ERROR_SERVICE_REQUEST_TIMEOUT when it did not
+// stop.
+long Stop(uint32_t* tookMs, uint32_t* checkpoint);
 // Ends every other btctl whose program is folder's btctl.exe (a console watch started at
-// log-on by an earlier version); returns how many ended.
-int EndConsoleWatches(const char* folder);
+// log-on by an earlier version); returns how many ended, and adds those that did not to *left.
+int EndConsoleWatches(const char* folder, int* left);
+// Asks every setup program run from folder (Quorvex.exe, started at log-on by its AutoRun
+// entry) to close as its Esc does, and ends it when it has not after a few seconds. Returns
+// how many ended, and adds those that did not to *left.
+int EndSetupPrograms(const char* folder, int* left);
 long SendTryNow();
 // The service's state in the service manager's words ("RUNNING", "STOPPED", ...).
 long Query(char* state, size_t size);

@@ -9,6 +9,7 @@ constexpr long kNotSupported = 50;   // ERROR_NOT_SUPPORTED
 }  // namespace
 
 long ProgramPath(char*, size_t) { return kNotSupported; }
+bool ProgramTrusted(const char*, char*, size_t) { return true; }
 long DataFolder(char* out, size_t size, const char** why) {
   snprintf(out, size, "(none)");
   *why = "exists only on Windows";
@@ -18,8 +19,9 @@ long FolderAccess(char*, size_t, char*, size_t) { return kNotSupported; }
 long Install(const char*, const char*) { return kNotSupported; }
 long Uninstall() { return kNotSupported; }
 long Start() { return kNotSupported; }
-long Stop(uint32_t*) { return kNotSupported; }
-int EndConsoleWatches(const char*) { return 0; }
+long Stop(uint32_t*, uint32_t*) { return kNotSupported; }
+int EndConsoleWatches(const char*, int*) { return 0; }
+int EndSetupPrograms(const char*, int*) { return 0; }
 long SendTryNow() { return kNotSupported; }
 long Query(char*, size_t) { return kNotSupported; }
 long Run(const char*, WatchSetup&) { return kNotSupported; }

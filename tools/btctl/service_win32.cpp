@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/btctl/library_binding.h"
+#include "tools/btctl/program_trust.h"
 #include "tools/btctl/safe_files.h"
 #include "tools/btctl/service_command.h"
 #include "tools/btctl/stop_request.h"
@@ -19,7 +21,10 @@ const char kDescription[] =
     "Connects bound receipt printers again when their links drop, with nobody logged on; "
     "reports to the Event Log (source Quorvex).";
 constexpr DWORD kStartWaitMs = 30000;   // the library's start-up under a slow machine
-constexpr DWORD kStopWaitMs = 10000;
+constexpr DWORD kStopWaitMs = 10000;   // without a checkpoint that grows
+constexpr DWORD kStopLimitMs = 180000;  // however long the service says it still needs
+constexpr DWORD kStopPulseMs = 1000;
+constexpr DWORD kSetupCloseMs = 5000;   // a setup program asked to close, before it is ended    // a stopping service tells the manager this often
 constexpr DWORD kPollMs = 50;
 constexpr int kCsidlCommonAppData = 0x23;
 
@@ -38,15 +43,25 @@ long OpenOurService(DWORD access, Handle* manager, Handle* svc) {
   return svc->h ? 0 : static_cast<long>(GetLastError());
 }
 
-// Waits, within limitMs, for the service to leave pending; true when it reached want.
-bool WaitFor(SC_HANDLE svc, DWORD want, DWORD limitMs, SERVICE_STATUS* status) {
-  for (DWORD waited = 0;; waited += kPollMs) {
+// Waits for the service to leave pending; true when it reached want. A service that keeps
+// telling the manager (its checkpoint grows within its wait hint) is waited for up to
+// kStopLimitMs; one that stays silent, limitMs. *checkpoint: the highest one seen.
+bool WaitFor(SC_HANDLE svc, DWORD want, DWORD limitMs, SERVICE_STATUS* status,
+             DWORD* checkpoint = nullptr) {
+  DWORD lastCheckpoint = 0, sinceCheckpoint = 0;
+  for (DWORD waited = 0;; waited += kPollMs, sinceCheckpoint += kPollMs) {
     if (!QueryServiceStatus(svc, status)) return false;
     if (status->dwCurrentState == want) return true;
     if (status->dwCurrentState != SERVICE_START_PENDING &&
         status->dwCurrentState != SERVICE_STOP_PENDING)
       return false;
-    if (waited >= limitMs) return false;
+    if (status->dwCheckPoint > lastCheckpoint) {
+      lastCheckpoint = status->dwCheckPoint;
+      sinceCheckpoint = 0;
+      if (checkpoint) *checkpoint = lastCheckpoint;
+    }
+    const DWORD silentLimit = status->dwWaitHint > limitMs ? status->dwWaitHint : limitMs;
+    if (sinceCheckpoint >= silentLimit || waited >= kStopLimitMs) return false;
     Sleep(kPollMs);
   }
 }
@@ -117,8 +132,16 @@ SERVICE_STATUS_HANDLE statusHandle = nullptr;
 CRITICAL_SECTION statusLock;
 SERVICE_STATUS status;
 
+HANDLE stoppedEvent = nullptr;   // set once STOPPED is reported: the stop pulse ends
+// When the library call under way began (GetTickCount), 0 when none is.
+volatile LONG callSince = 0;
+
 void Report(DWORD state, DWORD exitCode = 0, DWORD waitHint = 0) {
   EnterCriticalSection(&statusLock);
+  if (status.dwCurrentState == SERVICE_STOPPED && state != SERVICE_STOPPED) {
+    LeaveCriticalSection(&statusLock);   // a late pulse after the end
+    return;
+  }
   status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
   status.dwCurrentState = state;
   status.dwControlsAccepted = state == SERVICE_RUNNING
@@ -133,12 +156,37 @@ void Report(DWORD state, DWORD exitCode = 0, DWORD waitHint = 0) {
   LeaveCriticalSection(&statusLock);
 }
 
+// The watch stops once the library call under way has returned, and a connect that fails
+// takes its pauses and the driver's time, often longer than a stop may. Meanwhile the
+// manager is told once a second, each time with a new checkpoint, that the stop goes on: the
+// wait hint covers the next second and the time to STOPPED after the call.
+DWORD StopWaitHint() {
+  return callSince != 0 ? 2 * kStopPulseMs + kServiceStopWaitMs : kServiceStopWaitMs;
+}
+
+DWORD WINAPI StopPulse(LPVOID) {
+  while (WaitForSingleObject(stoppedEvent, kStopPulseMs) == WAIT_TIMEOUT)
+    Report(SERVICE_STOP_PENDING, 0, StopWaitHint());
+  return 0;
+}
+
+void OnCall(bool underWay) {
+  LONG now = static_cast<LONG>(GetTickCount());
+  InterlockedExchange(&callSince, underWay ? (now ? now : 1) : 0);
+}
+
 DWORD WINAPI OnControl(DWORD control, DWORD eventType, LPVOID, LPVOID) {
+  static bool stopping = false;
   switch (control) {
     case SERVICE_CONTROL_STOP:
     case SERVICE_CONTROL_SHUTDOWN:
-      Report(SERVICE_STOP_PENDING, 0, kServiceStopWaitMs);
+      Report(SERVICE_STOP_PENDING, 0, StopWaitHint());
       RequestStop();
+      if (!stopping) {   // controls come one at a time, on the dispatcher's thread
+        stopping = true;
+        HANDLE pulse = CreateThread(nullptr, 0, StopPulse, nullptr, 0, nullptr);
+        if (pulse) CloseHandle(pulse);
+      }
       return NO_ERROR;
     case SERVICE_CONTROL_POWEREVENT:
       // Back from sleep: links the dongle lost while asleep are tried now, not in a minute.
@@ -167,6 +215,7 @@ void OnWatchEnded() {
   const char* strings[] = {runSetup->logPath ? runSetup->logPath : "(none)"};
   runEvents.Report(EventKind::Information, kEventServiceStopped, strings, 1);
   Report(SERVICE_STOPPED);
+  SetEvent(stoppedEvent);
 }
 
 void WINAPI ServiceMainProc(DWORD, LPSTR*) {
@@ -174,21 +223,37 @@ void WINAPI ServiceMainProc(DWORD, LPSTR*) {
   if (!statusHandle) return;
   Report(SERVICE_START_PENDING, 0, kStartWaitMs);
   // A service starts in the system folder; relative paths mean the program's own folder.
-  char folder[MAX_PATH];
+  char folder[MAX_PATH] = "";
   DWORD n = GetModuleFileNameA(nullptr, folder, sizeof folder);
   if (n > 0 && n < sizeof folder) {
     if (char* slash = strrchr(folder, '\\')) *slash = '\0';
     SetCurrentDirectoryA(folder);
   }
-  // The library's own copy of the settings lives in the service's folder, which only
-  // administrators and the service may write, never in the install folder's file.
-  static char callFolder[MAX_PATH];
-  const char* why = "";
-  if (service::DataFolder(callFolder, sizeof callFolder, &why) == 0) runSetup->libraryFolder = callFolder;
   runEvents.source = RegisterEventSourceA(nullptr, kEventSource);
+  // What runs as the system must be what the administrators put there: the program, the
+  // library beside it and their folder. The library's own copy of the settings lives in the
+  // service's folder, which only administrators and the service may write, never in the
+  // install folder's file nor in a folder any user could have made first.
+  static char callFolder[MAX_PATH];
+  char reason[600] = "", refused[700];
+  const char* why = "";
+  if (ProgramSafeToRun(folder, reason, sizeof reason) &&
+      service::DataFolder(callFolder, sizeof callFolder, &why) != 0)
+    snprintf(reason, sizeof reason, "its folder %s %s", callFolder, why);
+  if (reason[0]) {
+    snprintf(refused, sizeof refused, "the service does not start: %s", reason);
+    const char* strings[] = {refused};
+    runEvents.Report(EventKind::Error, kEventUnreadable, strings, 1);
+    Report(SERVICE_STOPPED, ERROR_ACCESS_DENIED);
+    SetEvent(stoppedEvent);
+    if (runEvents.source) DeregisterEventSource(runEvents.source);
+    return;
+  }
+  runSetup->libraryFolder = callFolder;
   runSetup->events = &runEvents;
   runSetup->started = OnWatchStarted;
   runSetup->ended = OnWatchEnded;
+  runSetup->calling = OnCall;
   FILE* err = tmpfile();
   int exitStatus = RunWatchSetup(runDll, *runSetup, err ? err : stderr);
   if (exitStatus != 0) {   // it never ran: say why, in the log the operators read
@@ -200,6 +265,7 @@ void WINAPI ServiceMainProc(DWORD, LPSTR*) {
     const char* strings[] = {text};
     runEvents.Report(EventKind::Error, kEventUnreadable, strings, 1);
     Report(SERVICE_STOPPED, static_cast<DWORD>(exitStatus));
+    SetEvent(stoppedEvent);
   }
   if (err) fclose(err);
   if (runEvents.source) DeregisterEventSource(runEvents.source);
@@ -211,7 +277,7 @@ long FindDataFolder(char* out, size_t size, const char** why) {
   // environment names the same folder where it cannot be had.
   char base[MAX_PATH] = "";
   using GetFolder = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
-  HMODULE shell = LoadLibraryA("shell32.dll");
+  HMODULE shell = static_cast<HMODULE>(LoadSystemLibrary("shell32.dll"));
   GetFolder get = shell ? reinterpret_cast<GetFolder>(reinterpret_cast<void*>(GetProcAddress(shell, "SHGetFolderPathA"))) : nullptr;
   if (!get || get(nullptr, kCsidlCommonAppData, nullptr, 0, base) != S_OK) {
     if (!GetEnvironmentVariableA("ProgramData", base, sizeof base) &&
@@ -231,6 +297,13 @@ long FindDataFolder(char* out, size_t size, const char** why) {
 
 namespace service {
 
+bool ProgramTrusted(const char* program, char* why, size_t size) {
+  char folder[MAX_PATH];
+  snprintf(folder, sizeof folder, "%s", program);
+  if (char* slash = strrchr(folder, '\\')) *slash = '\0';
+  return ProgramSafeToRun(folder, why, size);
+}
+
 long ProgramPath(char* out, size_t size) {
   DWORD n = GetModuleFileNameA(nullptr, out, static_cast<DWORD>(size));
   return n > 0 && n < size ? 0 : ERROR_FILENAME_EXCED_RANGE;
@@ -239,7 +312,11 @@ long ProgramPath(char* out, size_t size) {
 long DataFolder(char* out, size_t size, const char** why) {
   long rc = FindDataFolder(out, size, why);
   if (rc) return rc;
-  return MakeServiceFolder(out, why) ? 0 : ERROR_ACCESS_DENIED;
+  // The files the service writes there: its log and the one before, its metrics, the
+  // library's copy of the settings.
+  static const char* const kOwnFiles[] = {kLogName, "LinkWatch.log.1", kMetricsName, "Quorvex.ini",
+                                          nullptr};
+  return MakeServiceFolder(out, kOwnFiles, why) ? 0 : ERROR_ACCESS_DENIED;
 }
 
 long FolderAccess(char* folder, size_t folderSize, char* sddl, size_t size) {
@@ -293,10 +370,8 @@ long Uninstall() {
   Handle manager, svc;
   long rc = OpenOurService(SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE, &manager, &svc);
   if (rc == 0) {
-    SERVICE_STATUS s;
-    DWORD pid = ServicePid(svc.h);
-    if (ControlService(svc.h, SERVICE_CONTROL_STOP, &s)) WaitFor(svc.h, SERVICE_STOPPED, kStopWaitMs, &s);
-    WaitForProcessEnd(pid, kStopWaitMs);
+    uint32_t tookMs = 0, checkpoint = 0;
+    Stop(&tookMs, &checkpoint);   // in whatever state it is; its process ends too
     if (!DeleteService(svc.h)) rc = static_cast<long>(GetLastError());
     CloseServiceHandle(svc.h);
     svc.h = nullptr;
@@ -326,40 +401,73 @@ long Start() {
   return s.dwWin32ExitCode ? static_cast<long>(s.dwWin32ExitCode) : ERROR_SERVICE_REQUEST_TIMEOUT;
 }
 
-long Stop(uint32_t* tookMs) {
+long Stop(uint32_t* tookMs, uint32_t* checkpoint) {
   Handle manager, svc;
   long rc = OpenOurService(SERVICE_STOP | SERVICE_QUERY_STATUS, &manager, &svc);
   if (rc) return rc;
   SERVICE_STATUS s;
+  // A service still starting takes no stop: it is let come up (or fail) first.
+  if (QueryServiceStatus(svc.h, &s) && s.dwCurrentState == SERVICE_START_PENDING)
+    WaitFor(svc.h, SERVICE_RUNNING, kStartWaitMs, &s);
   DWORD pid = ServicePid(svc.h);
-  DWORD from = GetTickCount();
-  if (!ControlService(svc.h, SERVICE_CONTROL_STOP, &s) && GetLastError() != ERROR_SERVICE_NOT_ACTIVE)
+  DWORD from = GetTickCount(), highest = 0;
+  if (!ControlService(svc.h, SERVICE_CONTROL_STOP, &s) && GetLastError() != ERROR_SERVICE_NOT_ACTIVE &&
+      GetLastError() != ERROR_SERVICE_CANNOT_ACCEPT_CTRL)   // stopping already, or starting
     return static_cast<long>(GetLastError());
-  bool stopped = WaitFor(svc.h, SERVICE_STOPPED, kStopWaitMs, &s);
+  bool stopped = WaitFor(svc.h, SERVICE_STOPPED, kStopWaitMs, &s, &highest);
+  if (checkpoint) *checkpoint = highest;
   *tookMs = GetTickCount() - from;
   if (stopped) WaitForProcessEnd(pid, kStopWaitMs);
   return stopped ? 0 : ERROR_SERVICE_REQUEST_TIMEOUT;
 }
 
-int EndConsoleWatches(const char* folder) {
+BOOL CALLBACK AskToClose(HWND window, LPARAM pid) {
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == static_cast<DWORD>(pid) && !GetWindow(window, GW_OWNER))
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  return TRUE;
+}
+
+// Ends every other process whose program is folder's name: asked first (its windows get
+// what Esc sends) and given graceMs when ask, then ended. Counts into *left those that are
+// still there.
+int EndPrograms(const char* folder, const char* name, bool ask, DWORD graceMs, int* left) {
   char program[MAX_PATH];
-  snprintf(program, sizeof program, "%s\\btctl.exe", folder);
+  snprintf(program, sizeof program, "%s\\%s", folder, name);
   HANDLE all = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (all == INVALID_HANDLE_VALUE) return 0;
   int ended = 0;
   PROCESSENTRY32 p;
   p.dwSize = sizeof p;
   for (BOOL more = Process32First(all, &p); more; more = Process32Next(all, &p)) {
-    if (p.th32ProcessID == GetCurrentProcessId() || lstrcmpiA(p.szExeFile, "btctl.exe") != 0 ||
+    if (p.th32ProcessID == GetCurrentProcessId() || lstrcmpiA(p.szExeFile, name) != 0 ||
         !Runs(p.th32ProcessID, program))
       continue;
     HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, p.th32ProcessID);
-    if (!process) continue;
-    if (TerminateProcess(process, 1) && WaitForSingleObject(process, kStopWaitMs) == WAIT_OBJECT_0) ++ended;
+    if (!process) {
+      ++*left;
+      continue;
+    }
+    if (ask) EnumWindows(AskToClose, static_cast<LPARAM>(p.th32ProcessID));
+    bool gone = ask && WaitForSingleObject(process, graceMs) == WAIT_OBJECT_0;
+    if (!gone) gone = TerminateProcess(process, 1) && WaitForSingleObject(process, kStopWaitMs) == WAIT_OBJECT_0;
+    if (gone)
+      ++ended;
+    else
+      ++*left;
     CloseHandle(process);
   }
   CloseHandle(all);
   return ended;
+}
+
+int EndConsoleWatches(const char* folder, int* left) {
+  return EndPrograms(folder, "btctl.exe", false, 0, left);
+}
+
+int EndSetupPrograms(const char* folder, int* left) {
+  return EndPrograms(folder, "Quorvex.exe", true, kSetupCloseMs, left);
 }
 
 long SendTryNow() {
@@ -388,6 +496,7 @@ long Query(char* state, size_t size) {
 
 long Run(const char* dll, WatchSetup& setup) {
   InitializeCriticalSection(&statusLock);
+  stoppedEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   runDll = dll;
   runSetup = &setup;
   char name[sizeof kServiceName];

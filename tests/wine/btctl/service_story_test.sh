@@ -4,7 +4,8 @@
 # connects COM1's bound printer; the printer is carried away and comes back, and the
 # service's own control (btctl service retry) has it tried at once rather than at the end of
 # its back-off. The metrics file (checked by promtool), the Event Log calls (traced by Wine,
-# WINEDEBUG=+eventlog, into the services' log), the stop time and the uninstall are checked.
+# WINEDEBUG=+eventlog, into the services' log), the stop time, a stop during a slow connect and
+# the uninstall are checked.
 # The service, its event source, the driver and the prefix's server are always removed.
 set -u
 sys="$1" work="$2" bin="$3"
@@ -56,7 +57,20 @@ started=$(date +%s)
 w reg add 'HKLM\System\CurrentControlSet\Services\Sarnovek\Parameters' /v BTiniPath /t REG_SZ \
   /d "\\??\\$(winepath -w "$work/Quorvex.ini")" /f >/dev/null
 
+# A program folder every user may write (Wine shows a Unix folder's mode as its access list):
+# the service is not installed from there.
+mkdir -p "$work/open" && cp "$bin/btctl.exe" "$bin/Mendalix.dll" "$work/open/" && chmod 777 "$work/open"
+out=$(timeout -k 5 "$(scaled 60)" wine "$(winepath -w "$work/open/btctl.exe")" service install 2>&1); rc=$?
+check "install refused from a folder users can write" "$rc $(grep -c 'refused: .* can be changed by S-1-1-0' <<<"$out")" "2 1"
+rm -rf "$work/open"
+
+# Someone made the service's folder first and put a DLL and a second name of another file
+# there: the service takes the folder over and removes both, leaving that file as it was.
+mkdir -p "$data" && echo planted > "$data/version.dll"
+echo keep > "$work/system.txt" && ln -f "$work/system.txt" "$data/Quorvex.ini"
 w "$btctl" service install | sed 's/^/  /'
+check "what others put in the service's folder is gone, and not followed" \
+  "$(ls "$data" | tr '\n' ' '; cat "$work/system.txt")" "keep"
 echo keep > "$work/system.txt" && ln -f "$work/system.txt" "$work/planted.log"
 check "a log file with a second name (a planted hard link) is refused" \
   "$(timeout -k 5 "$(scaled 60)" wine "$btctl" watch --for 1 --log "$(winepath -w "$work/planted.log")" >/dev/null 2>&1
@@ -98,6 +112,31 @@ echo "  $stopped"
 check "stopped within 2 s" "$(echo "$stopped" | awk '/stopped in/ { print ($4 <= 2000) ? "yes" : $4 }')" yes
 check "stopped" "$(w "$btctl" service status | head -1)" "QuorvexLinkWatch: STOPPED"
 check "the start and the stop were logged" "$(grep -ac 'trace:eventlog:ReportEventW L"C:\\\\ProgramData\\\\Quorvex\\\\LinkWatch.log"' "$events")" 2
+
+# A stop while a connect is under way that takes longer than a stop may (the driver answers
+# each of the library's two attempts after 8 s): the service keeps the service manager told,
+# STOP_PENDING with a checkpoint that grows, and is STOPPED within 2 s of the connect's end.
+printf 'device 0 COM1\ndongle COM1 0010A4C0FFEE HD_v2.31\nbusy connect 8000\n' > "$work/slow.txt"
+"$sim" replace "$work/slow.txt" >/dev/null || exit 1
+: > "$log"
+w "$btctl" service start >/dev/null
+sleep "$(scaled 3)"
+stopped=$(w "$btctl" service stop)
+echo "  $stopped"
+sed 's/^/  | /' "$log"
+check "stopped while the connect went on, the service manager told all along" \
+  "$(echo "$stopped" | awk '/stopped in/ { print ($NF + 0 >= 5) ? "yes" : $0 }')" yes
+ms() { date -d "$(grep -a "$1" "$log" | tail -1 | cut -c1-23)" +%s%3N 2>/dev/null || echo 0; }
+after=$(( $(ms 'watch stopped') - $(ms 'COM1: try 1:') ))
+check "STOPPED within 2 s of the connect's end ($after ms)" "$([ "$after" -ge 0 ] && [ "$after" -le 2000 ] && echo yes)" yes
+
+# Without a folder of its own (here a file holds its name) the service does not start, and
+# says why; it falls back to no folder that users could make.
+rm -rf "$data" && echo planted > "$data"
+check "no start without its own folder" "$(w "$btctl" service start >/dev/null; w "$btctl" service status | head -1)" \
+  "QuorvexLinkWatch: STOPPED"
+check "the Event Log says why" "$(grep -ac 'err:eventlog:ReportEventW L"the service does not start: its folder' "$events")" 1
+rm -f "$data"
 
 check "uninstalled" "$(w "$btctl" service uninstall)" "QuorvexLinkWatch uninstalled"
 check "no service left" "$(w "$btctl" service status | head -1)" "QuorvexLinkWatch: NOT INSTALLED"
