@@ -3,7 +3,9 @@
 # A technician's install and removal, silent, under Wine: the installer puts the programs into
 # Program Files with a Start-menu entry and the SDK, and publishes the settings file, so that
 # btctl status reads it before the setup program ever ran; the setup program starts from
-# there, and the silent uninstall removes everything but the settings file the user made.
+# there; an upgrade while it runs and the service is starting replaces every program file
+# and ends it; the silent uninstall, with it running again, removes everything but the
+# settings file the user made.
 # A signed installer (CAFILE: its signer's authority) installs signed programs and uninstaller.
 set -u
 installer="$1" src="$2" ca="${3:--}"
@@ -40,28 +42,56 @@ check "btctl status reads the settings file the installer published (exit $rc)" 
   "[ $rc = 0 ] && grep -qF 'Settings file: C:\\Program Files\\Quorvex\\Quorvex.ini' <<<\"\$out\""
 [ "$rc" = 0 ] || printf '%s\n' "$out"
 
-# The setup program starts from the installed place and shows its main window.
-# A fresh Wine server for the private display: one started before it knows no display.
-started=$(WITH_XVFB_FORCE=1 "$src/scripts/with-xvfb" bash -c '
-  timeout "$(scaled 20)" wineserver -k 2>/dev/null; timeout "$(scaled 20)" wineserver -w 2>/dev/null
-  wine "C:\\Program Files\\Quorvex\\Quorvex.exe" >/dev/null 2>&1 &
-  for i in $(seq "$(scaled 60)"); do
-    if xwininfo -root -tree 2>/dev/null | grep -q "TARVONEL Wireless printer Setup"; then echo yes; break; fi
-    sleep 0.5
-  done
-  timeout "$(scaled 20)" wine taskkill /IM Quorvex.exe >/dev/null 2>&1
-  sleep 2; timeout "$(scaled 10)" wineserver -k 2>/dev/null; true')
-check "program window appears from Program Files" "[ \"$started\" = yes ]"
-
-# A settings file the user made stays after the uninstall.
+# On a private display with a fresh Wine server (one started before it knows no display):
+# the setup program starts from the installed place; an upgrade while it runs and the
+# service is starting replaces every program file and leaves no old program running; the
+# uninstall while it runs again leaves only the settings file the user made.
 printf 'BT_SelPort: COM2\r\n' > "$dir/Quorvex.ini"
 run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 w 30 reg add "$run_key" /v Quorvex /d 'C:\Program Files\Quorvex\Quorvex.exe' /f >/dev/null 2>&1
-w 60 "C:\\Program Files\\Quorvex\\Uninstall.exe" /S
-for _ in $(seq "$(scaled 60)"); do [ -f "$dir/Uninstall.exe" ] || break; sleep 0.5; done
-timeout "$(scaled 30)" wineserver -w
-left=$(cd "$dir" 2>/dev/null && find . -type f | sort | tr '\n' ' ')
-check "uninstall leaves only the user's settings file (left: $left)" "[ \"$left\" = './Quorvex.ini ' ]"
+programs="Quorvex.exe Mendalix.dll Quorvex.txt btctl.exe"
+export installer dir programs
+WITH_XVFB_FORCE=1 "$src/scripts/with-xvfb" bash -c '
+  fail=0
+  check() { if eval "$2"; then echo "ok   - $1"; else echo "FAIL - $1"; fail=1; fi; }
+  w() { timeout -k 5 "$(scaled "$1")" wine "${@:2}"; }
+  btctl="C:\\Program Files\\Quorvex\\btctl.exe"
+  # The setup programs of this prefix still running.
+  setups() {
+    for p in $(pgrep -f "^[A-Z]:.*Quorvex\.exe"); do
+      tr "\0" "\n" < /proc/$p/environ 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && echo "$p"
+    done
+  }
+  shows() {
+    wine "C:\\Program Files\\Quorvex\\Quorvex.exe" >/dev/null 2>&1 &
+    for i in $(seq "$(scaled 60)"); do
+      xwininfo -root -tree 2>/dev/null | grep -q "TARVONEL Wireless printer Setup" && { echo yes; return; }
+      sleep 0.5
+    done
+  }
+  timeout "$(scaled 20)" wineserver -k 2>/dev/null; timeout "$(scaled 20)" wineserver -w 2>/dev/null
+  check "program window appears from Program Files" "[ \"$(shows)\" = yes ]"
+
+  cd "$dir" && touch -d 2000-01-01 $programs && cd /
+  w 60 "$btctl" service install >/dev/null 2>&1
+  w 60 "$btctl" service start >/dev/null 2>&1 &
+  w 180 "$(winepath -w "$installer")" /S; rc=$?
+  timeout "$(scaled 30)" wineserver -w
+  check "an upgrade while the setup program runs and the service starts ends without a restart (exit $rc)" "[ $rc = 0 ]"
+  old=$(cd "$dir" && find $programs ! -newermt 2001-01-01 | tr "\n" " ")
+  check "every program file replaced (old: $old)" "[ -z \"$old\" ]"
+  check "no setup program left running ($(setups | wc -l))" "[ -z \"$(setups)\" ]"
+
+  check "program window appears again" "[ \"$(shows)\" = yes ]"
+  w 60 "C:\\Program Files\\Quorvex\\Uninstall.exe" /S
+  for _ in $(seq "$(scaled 60)"); do [ -f "$dir/Uninstall.exe" ] || break; sleep 0.5; done
+  timeout "$(scaled 30)" wineserver -w
+  left=$(cd "$dir" 2>/dev/null && find . -type f | sort | tr "\n" " ")
+  check "uninstall with the setup program running leaves only the user'"'"'s settings file (left: $left)" \
+    "[ \"$left\" = \"./Quorvex.ini \" ]"
+  check "no setup program left running" "[ -z \"$(setups)\" ]"
+  timeout "$(scaled 10)" wineserver -k 2>/dev/null
+  exit $fail' || fail=1
 lnk=$(find "$WINEPREFIX/drive_c" -iname 'Quorvex.lnk' 2>/dev/null | head -1)
 check "Start-menu entry removed" "[ -z \"$lnk\" ]"
 check "the setup program's AutoRun entry removed" "! w 30 reg query '$run_key' /v Quorvex >/dev/null 2>&1"
