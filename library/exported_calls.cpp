@@ -80,16 +80,23 @@ int32_t BT_ChkInputParam(MendalixState& st, const void* port, const void* text) 
 
 namespace {
 
+void Nothing(MendalixState&) {}
+
 // One call from start to end: waits for the running call, checks the arguments and, when
-// they name a port with a control device, runs command on it.
-template <typename Command>
-int32_t RunCall(MendalixState& st, const void* port, const void* text, Command command) {
+// they name a port with a control device, runs command on it; otherwise runs refused.
+template <typename Command, typename Refused = void (*)(MendalixState&)>
+int32_t RunCall(MendalixState& st, const void* port, const void* text, Command command,
+                Refused refused = Nothing) {
   platform::LockGuard lock(st.CallLock);
   // Inside the lock: the lock orders it, the flag only shows that a call runs.
   st.DllEntered.store(1, std::memory_order_relaxed);
   st.LookedThisCall = false;
   int32_t r = BT_ChkInputParam(st, port, text);
-  if (r == 0) r = command(st);
+  if (r == 0) {
+    r = command(st);
+  } else {
+    refused(st);
+  }
   st.DllEntered.store(0, std::memory_order_relaxed);
   return r;
 }
@@ -102,10 +109,7 @@ int32_t ResultWord(int (*request)(MendalixState&, uint32_t*), MendalixState& st)
   uint32_t word = 0;
   if (st.hCtrlDevice != platform::InvalidDevice() && request(st, &word))
     return static_cast<int32_t>(word);
-  if (st.LookedThisCall) return kDongleFailed;
-  const platform::DeviceHandle failed = st.hCtrlDevice;
-  LookAgainForDevices(st, st.CallPort);
-  if (st.hCtrlDevice == platform::InvalidDevice() || st.hCtrlDevice == failed) return kDongleFailed;
+  if (st.LookedThisCall || !LookAgainForDevices(st, st.CallPort)) return kDongleFailed;
   word = 0;
   return request(st, &word) ? static_cast<int32_t>(word) : kDongleFailed;
 }
@@ -134,6 +138,15 @@ int32_t Monitor(MendalixState& st) {
   return ok;
 }
 
+// A stop on a port without a device (gone, or never there) still ends the reader: it holds
+// the library, which no FreeLibrary could unload while it runs. The answer stays the check's.
+void StopReaderWithoutDevice(MendalixState& st) {
+  if (strstr(st.m_sPrt, "MON_ON") || st.ReaderRunning == 0) return;
+  st.StopThread = 1;
+  if (const platform::DeviceHandle reading = st.ReaderDevice.load()) MyStopMonitor(st, reading);
+  WaitReadNotPending(st);
+}
+
 int32_t Query(MendalixState& st) { return ResultWord(MyPINQ, st); }
 int32_t Reset(MendalixState& st) { return ResultWord(MyRESET, st); }
 
@@ -146,7 +159,7 @@ int32_t CallConnect(MendalixState& st, const void* port, const void* text) {
   return RunCall(st, port, text, Connect);
 }
 int32_t CallMonitor(MendalixState& st, const void* port, const void* text) {
-  return RunCall(st, port, text, Monitor);
+  return RunCall(st, port, text, Monitor, StopReaderWithoutDevice);
 }
 int32_t CallReset(MendalixState& st, const void* port, const void* text) {
   return RunCall(st, port, text, Reset);

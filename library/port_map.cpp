@@ -73,40 +73,49 @@ bool Map(MendalixState& st, int n, const char* name, platform::DeviceHandle h, b
   return true;
 }
 
-bool OpenAndMap(MendalixState& st, int n, bool atStartUp) {
+// The COM index the device was mapped to, or -1.
+int OpenAndMap(MendalixState& st, int n, bool atStartUp) {
   char name[kDeviceNameSize];
   snprintf(name, sizeof(name), "%s%d", SARNO_DEVICE_PREFIX, n);
   st.hCtrlDevice = st.dev.Open(name);
-  if (st.hCtrlDevice == platform::InvalidDevice()) return false;
+  if (st.hCtrlDevice == platform::InvalidDevice()) return -1;
   if (!Map(st, n, name, st.hCtrlDevice, atStartUp)) {
     st.hCtrlDevice = platform::InvalidDevice();   // closed: never send to it again
-    return false;
+    return -1;
   }
   CopyField(st.m_sPrt, "MON_ON");
   MyMONITOR(st);   // the driver's answer changes nothing here
-  return true;
+  for (int port = 0; port < kPortCount; ++port)
+    if (st.ComPortMapHandle[port] == st.hCtrlDevice) return port;
+  return -1;
 }
 
 }  // namespace
 
-bool OpenAndMapDevice(MendalixState& st, int n) { return OpenAndMap(st, n, true); }
+bool OpenAndMapDevice(MendalixState& st, int n) { return OpenAndMap(st, n, true) >= 0; }
 
-void LookAgainForDevices(MendalixState& st, int port) {
+bool LookAgainForDevices(MendalixState& st, int port) {
   st.LookedThisCall = true;
+  const bool named = port >= 0 && port < kPortCount;
   uint32_t index = 255;
-  if (port >= 0 && port < kPortCount && st.ComPortMapHandle[port] &&
-      !Answers(st, st.ComPortMapHandle[port], &index))
+  // The port is free for a device found anew when it had none or its device was dropped.
+  bool freed = named && !st.ComPortMapHandle[port];
+  if (named && !freed && !Answers(st, st.ComPortMapHandle[port], &index)) {
     Drop(st, port);
+    freed = true;
+  }
 
   char text[kTextSize];
   CopyField(text, st.m_sPrt);
+  bool opened = false;
   for (int n = 0; n < SARNO_DEVICE_COUNT; ++n)
-    if (!st.DeviceHandleOf[n]) OpenAndMap(st, n, false);
+    if (!st.DeviceHandleOf[n] && OpenAndMap(st, n, false) == port && named) opened = true;
   CopyField(st.m_sPrt, text);
 
   // A reader left without a device reads its port's device again once it is back.
   if (st.ReaderRunning != 0 && !st.ReaderDevice.load() && st.ComPortMapHandle[st.ReaderPort])
     st.ReaderDevice.store(st.ComPortMapHandle[st.ReaderPort]);
-  const bool known = port >= 0 && port < kPortCount && st.ComPortMapHandle[port];
+  const bool known = named && st.ComPortMapHandle[port];
   st.hCtrlDevice = known ? st.ComPortMapHandle[port] : platform::InvalidDevice();
+  return freed && opened;
 }

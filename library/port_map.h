@@ -15,4 +15,7 @@ bool OpenAndMapDevice(MendalixState& st, int n);
 // number not held open gets the start-up's steps. A device that still answers keeps its
 // handle and its port. The call's m_sPrt is kept; hCtrlDevice is left on the port's device,
 // or invalid when the port has none.
-void LookAgainForDevices(MendalixState& st, int port);
+// True when the port's device is one this look opened: the port had none, or its device was
+// dropped, and a device opened now serves it. Handle values cannot tell this, since a handle
+// closed and opened again usually comes back with the same value.
+bool LookAgainForDevices(MendalixState& st, int port);

@@ -1,11 +1,13 @@
 // ResetPortInFile: one port's block of the settings file reset where the file holds it,
 // every other byte kept, so that a process that loaded the library long ago never writes
 // its old copy of the other ports, the selection or the connect mode back over newer ones.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "platform/file_replace.h"
 #include "settings/settings.h"
+#include "settings/settings_buffer.h"
 
 namespace {
 
@@ -86,15 +88,43 @@ bool EditBlock(const char* text, size_t len, int port, Out& out) {
   return found && out.ok;
 }
 
-// A file that is missing, too long or has no such block: written whole, as the library's
-// rewrite always was, from what the file holds now (its connect mode kept).
-bool RewriteWhole(const char* path, int port) {
-  Settings s;
-  LoadSetting(s, path);
+// The file written whole from what the reader saw, as the library's rewrite always was: the
+// port reset and selected. The connect mode of a file that was read stays what the setup
+// program takes it for (only "AUTO" is Auto); a new file says "AUTO", as it always did.
+bool WriteWhole(Settings& s, const char* path, int port, bool fileRead) {
   s.BT_SelPort = port;
-  s.SaveManual = std::strcmp(s.BT_Connect, "MANUAL") == 0;
+  s.SaveManual = fileRead && std::strcmp(s.BT_Connect, "AUTO") != 0;
   ResetPortToNone(s.Port[port]);
   return OnSaveSetting(s, path);
+}
+
+// A file that is missing or longer than any the writer makes: what LoadSetting gives.
+bool RewriteWhole(const char* path, int port) {
+  Settings s;
+  const bool read = LoadSetting(s, path);
+  return WriteWhole(s, path, port, read);
+}
+
+template <size_t N>
+bool Same(const char (&a)[N], const char (&b)[N]) { return std::strncmp(a, b, N) == 0; }
+
+// Whether the reader takes the same values from two files: every field it fills, and the
+// query entries up to the first "NONE".
+bool ReadAlike(const Settings& a, const Settings& b) {
+  if (a.BT_SelPort != b.BT_SelPort || !Same(a.BT_Baudrate, b.BT_Baudrate) ||
+      !Same(a.BT_Connect, b.BT_Connect))
+    return false;
+  for (int i = 0; i < kPortCount; ++i) {
+    const PortSetting &p = a.Port[i], &q = b.Port[i];
+    if (p.QueryPrtCount != q.QueryPrtCount) return false;
+    for (int k = 0; k < p.QueryPrtCount && k < kQueryPrtMax; ++k)
+      if (!Same(p.QueryPrt[k], q.QueryPrt[k])) return false;
+    if (!Same(p.SelHost, q.SelHost) || !Same(p.Selprt, q.Selprt) || !Same(p.HostVrsn, q.HostVrsn) ||
+        !Same(p.Reserve1, q.Reserve1) || !Same(p.Reserve2, q.Reserve2) ||
+        !Same(p.Reserve3, q.Reserve3) || !Same(p.Reserve4, q.Reserve4))
+      return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -102,13 +132,33 @@ bool RewriteWhole(const char* path, int port) {
 bool ResetPortInFile(const char* path, int port) {
   if (!path || port < 0 || port >= kPortCount) return false;
   char text[kFileLimit], edited[kFileLimit];
+  errno = 0;
   FILE* f = std::fopen(path, "rb");
-  if (!f) return RewriteWhole(path, port);
+  // Only a file that is not there is written anew: one that another program holds open, or
+  // that may not be read, is left as it is.
+  if (!f) return errno == ENOENT && RewriteWhole(path, port);
   size_t len = std::fread(text, 1, sizeof text, f);
-  const bool whole = len < sizeof text && !std::ferror(f);
+  const bool failed = std::ferror(f) != 0;
   std::fclose(f);
+  if (failed) return false;
+  if (len == sizeof text) return RewriteWhole(path, port);
+
+  // The reader follows the format line by line: in a damaged file (a line doubled or missing
+  // in an earlier block) it may take another stretch of the file for this port than the
+  // edited block. The edit stands only when the reader sees this port reset and everything
+  // else as it was.
+  Settings seen, wanted, after;
+  LoadSettingFromBuffer(seen, text, len);
+  wanted = seen;
+  ResetPortToNone(wanted.Port[port]);
+  wanted.Port[port].QueryPrtCount = 0;
   Out out{edited, sizeof edited};
-  if (!whole || !EditBlock(text, len, port, out)) return RewriteWhole(path, port);
-  if (out.len == len && std::memcmp(text, edited, len) == 0) return true;   // nothing to reset
-  return platform::WriteFileReplacing(path, edited, out.len);
+  if (EditBlock(text, len, port, out)) {
+    LoadSettingFromBuffer(after, edited, out.len);
+    if (ReadAlike(after, wanted)) {
+      if (out.len == len && std::memcmp(text, edited, len) == 0) return true;   // reset already
+      return platform::WriteFileReplacing(path, edited, out.len);
+    }
+  }
+  return WriteWhole(seen, path, port, true);
 }

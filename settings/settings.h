@@ -58,9 +58,12 @@ inline void CopyField(char (&dst)[N], const char* src) { CopyField(dst, N, src);
 
 // Resets port's block (0-3) in the file at path as the file holds it now: host, printer,
 // first query entry and version become "NONE", the query entries after the first go, and
-// every other byte stays. A file that cannot be read, or has no such block, is written whole
-// from what it holds (the defaults when it is missing) with that port reset and selected.
-// Nothing is written when the block is reset already. Returns true when the file holds it.
+// every other byte stays. When the file has no such block, or the reader would not see the
+// edit as that port reset and everything else unchanged (a damaged file), the file is
+// written whole from what the reader sees, with that port reset and selected and the connect
+// mode kept; a missing file is written from the defaults. A file that exists but cannot be
+// opened or read (held by another program, access denied) is left alone. Nothing is written
+// when the block is reset already and the reader sees it so. Returns true when the file holds it.
 bool ResetPortInFile(const char* path, int port);
 
 // A port that knows nothing: host, printer, first query entry and version "NONE"; the

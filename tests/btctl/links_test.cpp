@@ -343,6 +343,17 @@ TEST_F(Terminal, TheServicesWatchLogsMetersAndReportsAFlappingLinkAndCapsItsBack
   EXPECT_EQ("COM1 Printer Dongle Connection Failed.... (DisConected, state 0x20)", sink.got[3].second);
 }
 
+// The settings file may hold anything in a printer's name: a quote or a backslash in a label
+// is escaped as the text format asks, so that the line still parses.
+TEST(Metrics, AQuoteOrBackslashInAPrinterNameIsEscaped) {
+  TerminalReading t;
+  t.stateRead[0] = true;
+  const char* bound[kPortCount] = {"00\"37\\2A", "NONE", "NONE", "NONE"};
+  char text[kMetricsSize];
+  FormatMetrics(t, bound, nullptr, 0, text, sizeof text);
+  EXPECT_NE(std::string::npos, std::string(text).find("quorvex_link_up{port=\"COM1\",printer=\"00\\\"37\\\\2A\"} 1\n")) << text;
+}
+
 // COM2's dongle is out when the watch's library loads, and is plugged in 100 s into the
 // driver's time: COM2 has no control device, so its try answers 0x2. The next try comes after
 // the longest step and no sooner, and links the printer once the device is there. The watch

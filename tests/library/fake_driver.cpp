@@ -14,16 +14,21 @@ int FakeDriver::DeviceOf(platform::DeviceHandle h) {
   return (v >= 0x5A00 && v < 0x5E00 && (v & 15) < 4) ? static_cast<int>(v & 15) : -1;
 }
 
-static int PlugsOf(platform::DeviceHandle h) {
-  return static_cast<int>((reinterpret_cast<uintptr_t>(h) - 0x5A00) / 16);
+const FakeDriver::OpenHandle* FakeDriver::Find(platform::DeviceHandle h) {
+  for (const OpenHandle& o : open_)
+    if (o.h == h) return &o;
+  return nullptr;
+}
+
+int FakeDriver::Number(platform::DeviceHandle h) {
+  const OpenHandle* o = Find(h);
+  return o ? o->device : DeviceOf(h);
 }
 
 bool FakeDriver::Live(platform::DeviceHandle h) {
-  int n = DeviceOf(h);
-  bool open = false;
-  for (auto o : open_) open |= o == h;
-  if (!open) ++usedClosed_;
-  return open && n >= 0 && dev_[n].present && PlugsOf(h) == dev_[n].plugs;
+  const OpenHandle* o = Find(h);
+  if (!o) ++usedClosed_;
+  return o && dev_[o->device].present && o->plugs == dev_[o->device].plugs;
 }
 
 void FakeDriver::Unplug(int device) {
@@ -115,17 +120,23 @@ platform::DeviceHandle FakeDriver::Open(const char* name) {
     return platform::InvalidDevice();
   int n = name[prefix] - '0';
   if (n < 0 || n > 3 || !dev_[n].present) return platform::InvalidDevice();
-  open_.push_back(HandleOf(n, dev_[n].plugs));
-  return open_.back();
+  platform::DeviceHandle h = HandleOf(n, dev_[n].plugs);
+  for (uintptr_t v = 0x6000; reuse_; v += 4) {
+    h = reinterpret_cast<platform::DeviceHandle>(v);
+    if (!Find(h)) break;
+  }
+  open_.push_back({h, n, dev_[n].plugs});
+  return h;
 }
 
 int FakeDriver::Control(platform::DeviceHandle h, uint32_t code, const void* in, uint32_t inLen,
                         void* out, uint32_t outLen, uint32_t* returned) {
-  DriverRequest req{DeviceOf(h), code,
+  DriverRequest req{-1, code,
                     in ? std::string(static_cast<const char*>(in), inLen) : std::string(),
                     inLen, outLen, clock_.NowMs()};
   {
     std::lock_guard<platform::test::Mutex> lk(m_);
+    req.device = Number(h);
     requests_.push_back(req);
     if (++inControl_ > maxInControl_) maxInControl_ = inControl_;
   }
@@ -170,8 +181,8 @@ int FakeDriver::Control(platform::DeviceHandle h, uint32_t code, const void* in,
 }
 
 int FakeDriver::Read(platform::DeviceHandle h, void* buf, uint32_t len, uint32_t* got) {
-  int n = DeviceOf(h);
   std::unique_lock<platform::test::Mutex> lk(m_);
+  const int n = Number(h);
   ++readsStarted_;
   cv_.notify_all();
   if (got) *got = 0;
@@ -194,19 +205,21 @@ int FakeDriver::Read(platform::DeviceHandle h, void* buf, uint32_t len, uint32_t
 }
 
 void FakeDriver::Close(platform::DeviceHandle h) {
-  int n = DeviceOf(h);
+  int n;
+  {
+    std::lock_guard<platform::test::Mutex> lk(m_);
+    n = Number(h);
+  }
   if (duringClose_) duringClose_(n);
   std::lock_guard<platform::test::Mutex> lk(m_);
   closed_.push_back(n);
-  bool open = false;
-  for (auto o = open_.begin(); o != open_.end(); ++o) {
-    if (*o != h) continue;
-    open_.erase(o);
-    open = true;
-    break;
+  const OpenHandle* o = Find(h);
+  if (!o) {
+    ++usedClosed_;
+    return;
   }
-  if (!open) ++usedClosed_;
-  if (n >= 0 && PlugsOf(h) == dev_[n].plugs && dev_[n].pendingReads > 0) ++closedUnderRead_;
+  if (o->plugs == dev_[n].plugs && dev_[n].pendingReads > 0) ++closedUnderRead_;
+  open_.erase(open_.begin() + (o - open_.data()));
 }
 
 int FakeDriver::ClosedUnderPendingRead() {

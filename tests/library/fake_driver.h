@@ -46,6 +46,9 @@ class FakeDriver : public platform::DeviceApi {
   void Plug(int device);
   // Runs inside every Close call, with the device number.
   void SetDuringClose(std::function<void(int)> f) { duringClose_ = std::move(f); }
+  // As Wine (and often Windows) does: an open takes the lowest handle value not in use, so
+  // a device closed and opened again gets its old value back.
+  void ReuseLowestFreeHandle() { reuse_ = true; }
 
   // Observation.
   std::vector<DriverRequest> Requests();
@@ -62,7 +65,8 @@ class FakeDriver : public platform::DeviceApi {
   bool WaitForPendingRead(int device, int timeoutMs = 5000);
   // Completes one pending read on device with text.
   void CompleteRead(int device, const std::string& text);
-  // The handle of device's open number `plugs` (how often it was plugged back before).
+  // The handle of device's open number `plugs` (how often it was plugged back before),
+  // unless handles are reused.
   static platform::DeviceHandle HandleOf(int device, int plugs = 0);
   static int DeviceOf(platform::DeviceHandle h);
 
@@ -100,6 +104,13 @@ class FakeDriver : public platform::DeviceApi {
   int maxInControl_ = 0;
   int closedUnderRead_ = 0;
   int usedClosed_ = 0;
-  std::vector<platform::DeviceHandle> open_;
-  bool Live(platform::DeviceHandle h);   // under m_
+  struct OpenHandle {
+    platform::DeviceHandle h;
+    int device, plugs;
+  };
+  std::vector<OpenHandle> open_;
+  bool reuse_ = false;
+  const OpenHandle* Find(platform::DeviceHandle h);   // under m_; null when not open
+  int Number(platform::DeviceHandle h);                // under m_
+  bool Live(platform::DeviceHandle h);                 // under m_
 };

@@ -103,6 +103,26 @@ TEST_F(Monitor, AStopTheDriverIgnoresWaitsNoLongerThanItsLimit) {
   EXPECT_TRUE(threads.WaitForExits(1));
 }
 
+// The reader holds the library: a stop must end it whatever the port's device, or no
+// FreeLibrary unloads the library again. COM1's dongle is pulled out under the reader and a
+// query drops its device; then a stop on a port that never had one.
+TEST_F(Monitor, AStopEndsTheReaderAlsoOnAPortWithoutADevice) {
+  ASSERT_EQ(CallMonitor(*st, "COM1", "MON_ON"), 1);
+  ASSERT_TRUE(driver.WaitForPendingRead(0));
+  driver.Unplug(0);
+  ASSERT_EQ(CallQuery(*st, "COM1", "NONE"), 0x10);
+  EXPECT_EQ(CallMonitor(*st, "COM1", "MON_OFF"), 0x10);   // the answer stays the port's
+  EXPECT_TRUE(threads.WaitForExits(1));
+  EXPECT_EQ(threads.moduleRefs, 0);
+
+  ASSERT_EQ(CallMonitor(*st, "COM2", "MON_ON"), 1);   // reads COM2's device now
+  ASSERT_TRUE(driver.WaitForPendingRead(1));
+  EXPECT_EQ(CallMonitor(*st, "COM3", "MON_OFF"), 2);
+  EXPECT_TRUE(threads.WaitForExits(2));
+  EXPECT_EQ(threads.moduleRefs, 0);
+  EXPECT_EQ(driver.ReadsPendingNow(), 0);
+}
+
 TEST_F(Monitor, AReaderWhoseReadsFailPacesItself) {
   driver.SetReadsFail(true);
   ASSERT_EQ(CallMonitor(*st, "COM1", "MON_ON"), 1);

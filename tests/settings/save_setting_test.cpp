@@ -1,5 +1,6 @@
 // Writing the settings file: the exact bytes both deliverables put on disk, what the setup
 // program's dialog adds, and what reaches the file when memory holds something odd.
+#include <chrono>
 #include <string>
 
 #include "settings/settings_buffer.h"
@@ -170,6 +171,47 @@ TEST(FormatSettings, ABufferTooSmallGivesNothing) {
   EXPECT_EQ(FormatSettings(s, nullptr, small, sizeof small), 0u);
   std::vector<char> exact(full.size() + 1);
   EXPECT_EQ(FormatSettings(s, nullptr, exact.data(), exact.size()), full.size());
+}
+
+// A port without a control device is reset in a file with one line doubled or missing
+// anywhere: the reader then sees that port reset, and the other ports' printers and the
+// connect mode as it saw them before, however far it had fallen out of step. A second reset
+// finds nothing to do and leaves the file alone, its time included.
+TEST(ResetPortInFile, TheReaderSeesThePortResetInAFileWithALineDoubledOrMissing) {
+  ScratchDir dir;
+  const std::string path = dir.File("Quorvex.ini");
+  Settings s;
+  s.SaveManual = true;
+  for (int i = 0; i < kPortCount; ++i) {
+    const std::string printer = "00:12:6F:00:D0:0" + std::to_string(i + 1);
+    CopyField(s.Port[i].Selprt, printer.c_str());
+    CopyField(s.Port[i].QueryPrt[0], printer.c_str());
+  }
+  const std::string good = Format(s);
+  std::vector<std::string> lines;
+  for (size_t at = 0, end; at < good.size(); at = end)
+    lines.push_back(good.substr(at, (end = good.find('\n', at) + 1) - at));
+  auto named = [](const char* field) { return std::string(*field ? field : "NONE"); };
+  namespace fs = std::filesystem;
+  const fs::file_time_type old =
+      std::chrono::time_point_cast<std::chrono::seconds>(fs::file_time_type::clock::now() - std::chrono::hours(1));
+  for (size_t i = 0; i < 2 * lines.size(); ++i) {
+    std::string text;
+    for (size_t j = 0; j < lines.size(); ++j)
+      text += j != i / 2 ? lines[j] : i % 2 ? lines[j] + lines[j] : "";   // doubled or missing
+    SCOPED_TRACE(text);
+    WriteBytes(path, text);
+    Settings before, after;
+    LoadSetting(before, path.c_str());
+    ASSERT_TRUE(ResetPortInFile(path.c_str(), 3));
+    LoadSetting(after, path.c_str());
+    EXPECT_EQ(named(after.Port[3].Selprt), "NONE");
+    for (int p = 0; p < 3; ++p) EXPECT_EQ(named(after.Port[p].Selprt), named(before.Port[p].Selprt));
+    EXPECT_EQ(std::string(after.BT_Connect) == "AUTO", std::string(before.BT_Connect) == "AUTO");
+    fs::last_write_time(path, old);
+    ASSERT_TRUE(ResetPortInFile(path.c_str(), 3));
+    EXPECT_EQ(fs::last_write_time(path), old);
+  }
 }
 
 TEST(CopyField, CutsToTheFieldAndAlwaysTerminates) {
