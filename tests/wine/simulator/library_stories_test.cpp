@@ -145,6 +145,57 @@ TEST(LibraryMonitor, MonitorOnLeavesAReadPendingAndAStopEndsIt) {
   EXPECT_TRUE(WaitQueued(0, 3000));
 }
 
+// The printer btctl status shows bound to COM<com> (its BOUND column), blank as "NONE".
+std::string StatusBound(const std::string& status, int com) {
+  const std::string head = "COM" + std::to_string(com) + "  ";
+  size_t at = status.find(head);
+  if (at == std::string::npos || status.size() < at + 42) return "?";
+  std::string bound = status.substr(at + 30, 12);
+  bound.erase(bound.find_last_not_of(' ') + 1);
+  return bound.empty() ? "NONE" : bound;
+}
+
+// COM4 has no control device, so a call naming it resets its block of the settings file.
+// In a file with a line doubled in COM1's block the reader takes other lines for COM4 than
+// its block: the reset must still read as one, in btctl status, with ports 1 to 3 as
+// before. And a file another program holds open, sharing only its deletion, stays as it is.
+TEST(LibraryNoDevice, APortWithoutADeviceReadsResetInADamagedFileAndLeavesAHeldFileAlone) {
+  const std::string path = PublishSettingsPath("Quorvex.ini");
+  std::string text = "BT_SelPort: COM1\r\nBT_Baudrate: 19200N81\r\n";
+  for (char n = '1'; n <= '4'; ++n) {
+    text += std::string("\r\nBT_Port: COM") + n + "\r\n\t BT_SelHost:  0010A4C0000" + n +
+            "\r\n\t BT_Selprt:   0080372A001" + n + "\r\n\t BT_QueryPrt: NONE\r\n\t BT_HostVrsn: HD_v2.31\r\n" +
+            "\t BT_Reserve1: NONE\r\n\t BT_Reserve2: NONE\r\n" + (n == '1' ? "\t BT_Reserve2: NONE\r\n" : "") +
+            "\t BT_Reserve3: NONE\r\n\t BT_Reserve4: NONE\r\n";
+  }
+  std::ofstream(path, std::ios::binary) << text << "\r\nBT_Connect: MANUAL\r\n";
+  const std::string btctl = "\"" + Beside("btctl.exe") + "\" status";
+  std::string before, after;
+  ASSERT_EQ(0, RunProgram(btctl, 20000, &before)) << before;
+  ASSERT_NE("NONE", StatusBound(before, 4)) << "the reader takes another printer for COM4\n" << before;
+  {
+    Library lib;
+    ASSERT_TRUE(lib.bound());
+    EXPECT_EQ(2, lib.reset("COM4", "NONE"));
+  }
+  ASSERT_EQ(0, RunProgram(btctl, 20000, &after)) << after;
+  EXPECT_EQ("NONE", StatusBound(after, 4)) << after;
+  for (int com = 1; com <= 3; ++com) EXPECT_EQ(StatusBound(before, com), StatusBound(after, com)) << after;
+  EXPECT_NE(std::string::npos, ReadFileText(path).find("BT_Connect: MANUAL"));
+
+  // Held by another program that lets others delete it but neither read nor write it.
+  const std::string held = ReadFileText(path);
+  HANDLE holder = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+  {
+    Library lib;
+    ASSERT_TRUE(lib.bound());
+    EXPECT_EQ(2, lib.query("COM3", "NONE"));
+  }
+  CloseHandle(holder);
+  EXPECT_EQ(held, ReadFileText(path));
+}
+
 TEST(LibraryThreads, FourThreadsCallingAtOnceNeverOverlapAtTheDriver) {
   Library lib;
   ASSERT_TRUE(lib.bound());
@@ -226,7 +277,7 @@ TEST(LibraryLoaderBusy, AReaderStartedWhileTheLoaderIsBusyNeverRunsInUnloadedCod
 // day while COM1's dongle is pulled out and plugged back, then while the driver is stopped
 // and started. Each call while the device is away answers 0x10 within its pauses and a
 // second, the settings file stays as it was, and once the device is back the next connect
-// of the same process links the printer.
+// of the same process links the printer; so does a query when no call was made meanwhile.
 TEST(LibraryAway, ADongleOrDriverAwayAnswers0x10AndTheSameProcessLinksOnceItIsBack) {
   const std::string path = PublishSettingsPath("Quorvex.ini");
   std::ofstream(path, std::ios::binary) << "BT_SelPort: COM2\r\nBT_Baudrate: 19200N81\r\n"
@@ -263,4 +314,34 @@ TEST(LibraryAway, ADongleOrDriverAwayAnswers0x10AndTheSameProcessLinksOnceItIsBa
   EXPECT_EQ(0, lib.connect("COM1", printer)) << "driver started again";
   EXPECT_EQ(0u, State("COM1ConnectState"));
   EXPECT_EQ(file, ReadFileText(path));
+
+  // The started driver plays the scenario again. Away and back while the application makes
+  // no call: the device comes back under the handle value it had (Wine reuses handles), and
+  // the next call, a query, gives the driver's word. The same across a driver stop and start.
+  ASSERT_TRUE(WaitState("COM1ConnectState", 4, 30000)) << "the dongle was not pulled out again";
+  ASSERT_TRUE(WaitState("COM1ConnectState", 255, 30000)) << "the dongle was not plugged back again";
+  EXPECT_EQ(0, lib.query("COM1", "NONE")) << "plugged back, no call between";
+  ASSERT_TRUE(StopDriver(ScaledMs(10000)));
+  ASSERT_TRUE(StartDriver(ScaledMs(10000)));
+  EXPECT_EQ(0, lib.query("COM1", "NONE")) << "driver started again, no call between";
+}
+
+// After the story above, with the driver just started: monitoring on COM1, the dongle pulled
+// out, a query that finds the device gone, then the stop. The stop ends the reader, which
+// holds the library, so that the application's FreeLibrary unloads it and the driver, its
+// devices closed, can be stopped.
+TEST(LibraryAway, AStopAfterTheDongleWentLetsTheLibraryUnload) {
+  auto* lib = new Library;
+  ASSERT_TRUE(lib->bound());
+  ASSERT_NE(0, lib->monitor("COM1", "MON_ON"));
+  ASSERT_TRUE(WaitState("COM1ConnectState", 4, 30000)) << "the dongle was not pulled out";
+  EXPECT_EQ(0x10, lib->query("COM1", "NONE"));
+  EXPECT_EQ(0x10, lib->monitor("COM1", "MON_OFF"));
+  const uint32_t start = NowMs();
+  delete lib;   // FreeLibrary
+  while (GetModuleHandleA("Mendalix.dll") && NowMs() - start < ScaledMs(3000)) Sleep(50);
+  printf("the library was gone %u ms after FreeLibrary\n", NowMs() - start);
+  EXPECT_EQ(nullptr, GetModuleHandleA("Mendalix.dll"));
+  EXPECT_TRUE(StopDriver(ScaledMs(10000)));
+  EXPECT_TRUE(StartDriver(ScaledMs(10000)));
 }
