@@ -65,9 +65,9 @@ int MENDALIX_API BT_OnQuery(const void* port, const void* text);
 /* Connects the port to the printer address (after 300 ms; once more 300 ms later when the
  * first attempt fails). The text "NULL" makes exactly one attempt. */
 int MENDALIX_API BT_OnConnect(const void* port, const void* address);
-/* A command containing "MON_ON" starts link monitoring, any other stops it. Returns 2 for
- * a port without a control device, 0x10 for one whose device went away, otherwise non-zero
- * when the driver took the command and 0 when it did not.
+/* A command containing "MON_ON" starts link monitoring, any other stops it, whatever the
+ * port's device. Returns 2 for a port without a control device, 0x10 for one whose device
+ * went away, otherwise non-zero when the driver took the command and 0 when it did not.
  * While monitoring runs the library stays loaded, FreeLibrary or not, until it is stopped. */
 int MENDALIX_API BT_OnMonitor(const void* port, const void* command);
 /* Resets the port's link. */
