@@ -82,6 +82,22 @@ WITH_XVFB_FORCE=1 "$src/scripts/with-xvfb" bash -c '
   check "every program file replaced (old: $old)" "[ -z \"$old\" ]"
   check "no setup program left running ($(setups | wc -l))" "[ -z \"$(setups)\" ]"
 
+  # An application from elsewhere holds the library, which no release ends: a silent upgrade
+  # replaces it at the next restart (here wineboot -r) and says so with 3010.
+  mkdir -p "$WINEPREFIX/drive_c/app" && cp "$dir/btctl.exe" "$WINEPREFIX/drive_c/app/"
+  wine "C:\\app\\btctl.exe" --dll "C:\\Program Files\\Quorvex\\Mendalix.dll" watch --reconnect \
+    --for "$(scaled 60)" >/dev/null 2>&1 &
+  holder=$!
+  sleep "$(scaled 3)"
+  w 180 "$(winepath -w "$installer")" /S; rc=$?
+  kill $holder; timeout "$(scaled 20)" wineserver -k; timeout "$(scaled 20)" wineserver -w
+  # 3010 reaches a Unix shell as its low 8 bits, 194.
+  check "a library in use: exit $rc, 3010" "[ $rc = 194 ] && [ -f \"$dir/Mendalix.dll.new\" ]"
+  touch -d 2000-01-01 "$dir/Mendalix.dll"
+  w 60 wineboot -r
+  check "replaced at the restart" \
+    "[ ! -e \"$dir/Mendalix.dll.new\" ] && [ -n \"$(find "$dir/Mendalix.dll" -newermt 2001-01-01)\" ]"
+
   check "program window appears again" "[ \"$(shows)\" = yes ]"
   w 60 "C:\\Program Files\\Quorvex\\Uninstall.exe" /S
   for _ in $(seq "$(scaled 60)"); do [ -f "$dir/Uninstall.exe" ] || break; sleep 0.5; done
@@ -91,6 +107,7 @@ WITH_XVFB_FORCE=1 "$src/scripts/with-xvfb" bash -c '
     "[ \"$left\" = \"./Quorvex.ini \" ]"
   check "no setup program left running" "[ -z \"$(setups)\" ]"
   timeout "$(scaled 10)" wineserver -k 2>/dev/null
+  rm -rf "$WINEPREFIX/drive_c/app"
   exit $fail' || fail=1
 lnk=$(find "$WINEPREFIX/drive_c" -iname 'Quorvex.lnk' 2>/dev/null | head -1)
 check "Start-menu entry removed" "[ -z \"$lnk\" ]"
