@@ -98,6 +98,7 @@ WITH_XVFB_FORCE=1 "$src/scripts/with-xvfb" bash -c '
   check "replaced at the restart" \
     "[ ! -e \"$dir/Mendalix.dll.new\" ] && [ -n \"$(find "$dir/Mendalix.dll" -newermt 2001-01-01)\" ]"
 
+  w 60 "$btctl" query COM1 >/dev/null 2>&1   # its calls make QuorvexWatch in the temporary folder
   check "program window appears again" "[ \"$(shows)\" = yes ]"
   w 60 "C:\\Program Files\\Quorvex\\Uninstall.exe" /S
   for _ in $(seq "$(scaled 60)"); do [ -f "$dir/Uninstall.exe" ] || break; sleep 0.5; done
@@ -106,6 +107,7 @@ WITH_XVFB_FORCE=1 "$src/scripts/with-xvfb" bash -c '
   check "uninstall with the setup program running leaves only the user'"'"'s settings file (left: $left)" \
     "[ \"$left\" = \"./Quorvex.ini \" ]"
   check "no setup program left running" "[ -z \"$(setups)\" ]"
+  check "no QuorvexWatch copy left" "[ -z \"$(find "$WINEPREFIX/drive_c" -name QuorvexWatch)\" ]"
   timeout "$(scaled 10)" wineserver -k 2>/dev/null
   rm -rf "$WINEPREFIX/drive_c/app"
   exit $fail' || fail=1
