@@ -2,9 +2,9 @@
 #
 # host:  GoogleTest/GoogleMock from Debian's packages (prebuilt libs in /usr/lib).
 # win32: GoogleTest built from Debian's sources (/usr/src/googletest) with the MinGW compilers;
-#        every test runs under Wine in the build's own prefix, one at a time, each with a
-#        time limit; a fixture initialises the prefix once before the first test and stops
-#        its wineserver after the last.
+#        every test runs under Wine, each with a time limit. A set-up test makes and boots a
+#        template prefix once per run; each Windows story (wine_story) runs in a copy of its
+#        own, made afresh by scripts/wine-story, so that CTest runs the stories side by side.
 
 if(WIN32)
   if(NOT TARGET gtest)
@@ -31,10 +31,13 @@ if(WIN32)
     set(WINE_TIME_SCALE 1)
   endif()
   message(STATUS "Wine waits scaled by ${WINE_TIME_SCALE}")
-  # wine_prefix_fixture(KIND ARCH VERSION): a prefix of this build, build/win32/wineprefix
-  # (KIND main) or build/win32/wineprefix-KIND, made and booted by a set-up test before its
-  # first test and its server stopped after its last. VERSION: the Windows version the
-  # prefix reports, or "default". WINE_TEST_ENV_<KIND> is its tests' environment.
+  # wine_prefix_fixture(KIND ARCH VERSION): a template prefix of this build,
+  # build/win32/wineprefix (KIND main) or build/win32/wineprefix-KIND, made and booted by a
+  # set-up test before its first story; the stories run in copies of it under
+  # build/win32/stories/KIND/, whose Wine servers the clean-up test ends after the last story (a
+  # story killed at its time limit could not). VERSION: the Windows version the prefix
+  # reports, or "default". WINE_TEST_ENV_<KIND> is its stories' environment (WINEPREFIX
+  # excepted, which each story gets its own of); WINE_TEMPLATE_<KIND> the template.
   function(wine_prefix_fixture kind arch version)
     if(kind STREQUAL main)
       set(dir ${WINE_PREFIX_DIR})
@@ -51,18 +54,21 @@ if(WIN32)
       list(APPEND env "WINE_PREFIX_VERSION=${version}")
     endif()
     set(WINE_TEST_ENV_${kind} "${env}" PARENT_SCOPE)
+    set(WINE_TEMPLATE_${kind} "${dir}" PARENT_SCOPE)
     list(GET tests 0 init)
     list(GET tests 1 stop)
     add_test(NAME ${init} COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix init ${dir}
                                   $<TARGET_FILE:crash_log>)
     math(EXPR init_limit "300 * ${WINE_TIME_SCALE}")
     set_tests_properties(${init} PROPERTIES FIXTURES_SETUP ${fixture} TIMEOUT ${init_limit}
-                         RUN_SERIAL TRUE ENVIRONMENT "${env}")
-    add_test(NAME ${stop} COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix stop ${dir})
-    set_tests_properties(${stop} PROPERTIES FIXTURES_CLEANUP ${fixture} TIMEOUT 60
-                         RUN_SERIAL TRUE ENVIRONMENT "${env}")
+                         ENVIRONMENT "${env}")
+    add_test(NAME ${stop} COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix stop ${dir}
+                                  ${WINE_STORIES_DIR}/${kind})
+    set_tests_properties(${stop} PROPERTIES FIXTURES_CLEANUP ${fixture} TIMEOUT 120
+                         ENVIRONMENT "${env}")
   endfunction()
 
+  set(WINE_STORIES_DIR ${CMAKE_BINARY_DIR}/stories)
   if(NOT TEST wine_prefix_init)
     wine_prefix_fixture(main win32 default)
     set(WINE_TEST_ENV "${WINE_TEST_ENV_main}")
@@ -91,22 +97,72 @@ function(project_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
-  add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
   if(WIN32)
-    wine_test_properties(${name} ${T_ENV})
-  elseif(T_ENV)
-    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${T_ENV}")
+    wine_story(${name} TIMEOUT ${T_TIMEOUT} ENV ${T_ENV}
+               COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:${name}>)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+    if(T_ENV)
+      set_tests_properties(${name} PROPERTIES ENVIRONMENT "${T_ENV}")
+    endif()
   endif()
 endfunction()
 
-# wine_test_properties(TEST [PREFIX KIND] [ENV...]) - marks a test as one that runs under the
-# build's prefix (or the prefix KIND of wine_prefix_fixture); its time limit, set before,
+# wine_story(NAME [PREFIX KIND] [TIMEOUT SECONDS] [RESOURCE_LOCK NAMES...] [ENV VAR=VALUE...]
+#            COMMAND PROGRAM ARGS...) - a Windows story: COMMAND runs through
+# scripts/wine-story in a prefix of its own (build/win32/stories/KIND/NAME), a fresh copy of the
+# template of KIND (main: 32-bit; win64, winxp), with no display but the private ones it
+# starts (scripts/with-xvfb); so CTest runs it beside the others. A driver it installs
+# (scripts/simulator) lives in its prefix alone. RESOURCE_LOCK names what it truly shares
+# with other stories (a fixed TCP port, a file outside the build); the limit (default 300 s)
 # grows with WINE_TIME_SCALE.
+function(wine_story name)
+  cmake_parse_arguments(S "" "PREFIX;TIMEOUT" "RESOURCE_LOCK;ENV;COMMAND" ${ARGN})
+  if(NOT S_COMMAND)
+    message(FATAL_ERROR "wine_story(${name}): no COMMAND")
+  endif()
+  add_test(NAME ${name} COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-story ${S_COMMAND})
+  if(NOT S_TIMEOUT)
+    set(S_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${S_TIMEOUT})
+  _wine_story_properties(${name} "${S_PREFIX}" "${S_ENV}")
+  if(S_RESOURCE_LOCK)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${S_RESOURCE_LOCK}")
+  endif()
+endfunction()
+
+# The fixture, environment and scaled limit of a story of the prefix KIND (empty: main).
+function(_wine_story_properties name kind extra)
+  if(NOT kind)
+    set(kind main)
+  endif()
+  if(kind STREQUAL main)
+    set(fixture wine_prefix)
+  else()
+    set(fixture wine_prefix_${kind})
+  endif()
+  set(env "${WINE_TEST_ENV_${kind}}")
+  list(FILTER env EXCLUDE REGEX "^WINEPREFIX=")
+  list(APPEND env "WINEPREFIX=${WINE_STORIES_DIR}/${kind}/${name}"
+                  "WINE_PREFIX_TEMPLATE=${WINE_TEMPLATE_${kind}}" ${extra})
+  get_test_property(${name} TIMEOUT limit)
+  if(NOT limit)
+    set(limit 300)
+  endif()
+  math(EXPR limit "${limit} * ${WINE_TIME_SCALE}")
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED ${fixture} TIMEOUT ${limit}
+                       ENVIRONMENT "${env}")
+endfunction()
+
+# wine_test_properties(TEST [PREFIX KIND] [ENV...]) - the older way to register a test that
+# runs under Wine (add_test, its TIMEOUT, then this): it gets a prefix of its own too, copied
+# from the template at its first Wine call (scripts/wine-env), but runs alone (RUN_SERIAL),
+# since nothing ends its server or keeps a display from it. New stories use wine_story.
 function(wine_test_properties name)
   if(WIN32)
-    set(fixture wine_prefix)
-    set(env "${WINE_TEST_ENV}")
+    set(kind "")
     set(extra ${ARGN})
     list(LENGTH extra n)
     if(n GREATER 1)
@@ -114,17 +170,10 @@ function(wine_test_properties name)
       if(first STREQUAL PREFIX)
         list(GET extra 1 kind)
         list(REMOVE_AT extra 0 1)
-        set(fixture wine_prefix_${kind})
-        set(env "${WINE_TEST_ENV_${kind}}")
       endif()
     endif()
-    get_test_property(${name} TIMEOUT limit)
-    if(NOT limit)
-      set(limit 300)
-    endif()
-    math(EXPR limit "${limit} * ${WINE_TIME_SCALE}")
-    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED ${fixture} RUN_SERIAL TRUE
-                         TIMEOUT ${limit} ENVIRONMENT "${env};${extra}")
+    _wine_story_properties(${name} "${kind}" "${extra}")
+    set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
   endif()
 endfunction()
 

@@ -19,13 +19,11 @@ caption="TARVONEL Wireless printer Setup"
 status=0
 fail() { echo "FAIL: $*" >&2; status=1; }
 
-# A private X server on a display nobody uses, ended whatever happens.
-display=""
-for n in $(seq $((100 + $$ % 300)) 499); do
-  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=$n; break; }
-done
-[ -n "$display" ] || { echo "no free X display" >&2; exit 1; }
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# A private X server on a display it finds free itself (stories run side by side), ended
+# whatever happens.
+fifo="$(mktemp -u /tmp/dialog-xvfb.XXXXXX)"
+mkfifo "$fifo" || exit 1
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
 xvfb=$!
 simulator_installed=0
 cleanup() {
@@ -35,7 +33,9 @@ cleanup() {
   wait "$xvfb" 2>/dev/null
 }
 trap cleanup EXIT
-for _ in $(seq "$(scaled 100)"); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+display=$(timeout "$(scaled 10)" head -n 1 "$fifo")
+rm -f "$fifo"
+[ -n "$display" ] || { echo "Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$display"
 # A fresh Wine server for this display: one left by an earlier step of the run would carry
 # none, and the program's windows would never appear.
