@@ -49,4 +49,19 @@ struct sarno_roll {
   unsigned char bytes[SARNO_ROLL_SIZE];
 };
 
+/* The simulator's own device, which no scenario has and no unplug removes: the requests
+ * above reach the driver through it too, and so does the next one. */
+#define SARNO_SIM_DEVICE "\\\\.\\SarnoSim"
+
+/* Out: struct sarno_next_event. In: nothing. The scenario's next timed event fires now, with
+ * any due at the same time, and from then on only this request fires them (time alone no
+ * longer does). A test fires what it would otherwise sit and wait for. */
+#define IOCTL_SARNO_NEXT_EVENT SARNO_CTL_CODE(0x8F2u)
+
+struct sarno_next_event {
+  uint32_t size;   /* sizeof(struct sarno_next_event) */
+  uint32_t fired;  /* events fired now: 0 when none was left */
+  uint32_t left;   /* timed events still to come */
+};
+
 #endif

@@ -15,12 +15,12 @@
 #define SARNO_SCENARIO_SIZE 16384
 #define SARNO_TICK_MS 10       /* the timer thread's period */
 
-enum sarno_device_kind { SARNO_CONTROL = 1, SARNO_SERIAL = 2 };
+enum sarno_device_kind { SARNO_CONTROL = 1, SARNO_SERIAL = 2, SARNO_SIM = 3 };
 
 /* Device extension of every device the driver creates. */
 struct sarno_device {
   int kind;    /* enum sarno_device_kind */
-  int number;  /* control device number 0..3, or COM index 0..3 of a serial port */
+  int number;  /* control device number 0..3, COM index 0..3 of a serial port, -1 (SARNO_SIM) */
 };
 
 /* A request held until its busy time has passed. */
@@ -59,6 +59,8 @@ struct sarno_driver {
   PDEVICE_OBJECT serial[SIM_PORT_COUNT];
   int control_linked[SIM_DEVICE_COUNT];
   int serial_linked[SIM_PORT_COUNT];
+  PDEVICE_OBJECT sim;          /* \\.\SarnoSim: the simulator's own requests (tests) */
+  int sim_linked;
   HANDLE parameters;           /* the service's Parameters key, open for the driver's life */
   ULONGLONG start_ms;
 
@@ -125,6 +127,8 @@ void sarno_publish_no_state(struct sarno_driver* d);
 
 /* sarno_requests.c: control-device requests, reads and the queues behind them. */
 NTSTATUS sarno_control_request(struct sarno_driver* d, int device, PIRP irp);
+/* A request on the simulator's own device: diagnostics, roll, next event. */
+NTSTATUS sarno_sim_request(struct sarno_driver* d, PIRP irp);
 NTSTATUS sarno_control_read(struct sarno_driver* d, int device, PIRP irp);
 void sarno_control_cleanup(struct sarno_driver* d, int device, PFILE_OBJECT file);
 /* Under the model lock: completes what became ready, busy requests that are due, and tells

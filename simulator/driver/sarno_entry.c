@@ -6,12 +6,13 @@
 
 struct sarno_driver g_sarno;
 
+/* prefix and n; n < 0: the prefix alone. */
 static void device_name(WCHAR* buf, size_t chars, const char* prefix, int n) {
   char text[48];
   size_t i, len;
   text[0] = '\0';
   sim_copy(text, sizeof text, prefix, 40);
-  sim_append_uint(text, sizeof text, (uint32_t)n);
+  if (n >= 0) sim_append_uint(text, sizeof text, (uint32_t)n);
   len = sim_strlen(text, sizeof text);
   for (i = 0; i < len && i + 1 < chars; ++i) buf[i] = (WCHAR)(unsigned char)text[i];
   buf[i] = 0;
@@ -79,6 +80,14 @@ static void delete_devices(struct sarno_driver* d) {
     if (d->serial[i]) IoDeleteDevice(d->serial[i]);
     d->serial[i] = NULL;
   }
+  if (d->sim_linked) {
+    device_name(buf, 48, "\\DosDevices\\SarnoSim", -1);
+    RtlInitUnicodeString(&name, buf);
+    IoDeleteSymbolicLink(&name);
+    d->sim_linked = 0;
+  }
+  if (d->sim) IoDeleteDevice(d->sim);
+  d->sim = NULL;
 }
 
 /* Creates or deletes the DOS name of one device; *linked follows. */
@@ -118,6 +127,15 @@ static NTSTATUS serve(struct sarno_driver* d, struct sarno_device* ext, PIRP irp
     case IRP_MJ_CREATE:
     case IRP_MJ_CLOSE:
       return sarno_complete(irp, STATUS_SUCCESS, 0);
+    default:
+      break;
+  }
+  if (ext->kind == SARNO_SIM) {
+    if (s->MajorFunction == IRP_MJ_DEVICE_CONTROL) return sarno_sim_request(d, irp);
+    if (s->MajorFunction == IRP_MJ_CLEANUP) return sarno_complete(irp, STATUS_SUCCESS, 0);
+    return sarno_complete(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
+  }
+  switch (s->MajorFunction) {
     case IRP_MJ_CLEANUP:
       sarno_control_cleanup(d, ext->number, s->FileObject);
       return sarno_complete(irp, STATUS_SUCCESS, 0);
@@ -222,6 +240,13 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path)
       fail_start(d, step, st);
       return st;
     }
+  }
+
+  st = create_device(d, SARNO_SIM, -1, "\\Device\\SarnoSim", "\\DosDevices\\SarnoSim", -1,
+                     FILE_DEVICE_UNKNOWN, &d->sim, &d->sim_linked, &step);
+  if (!NT_SUCCESS(st)) {
+    fail_start(d, step, st);
+    return st;
   }
 
   sarno_lock(d);

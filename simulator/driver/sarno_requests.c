@@ -90,6 +90,34 @@ static NTSTATUS roll(struct sarno_driver* d, PIRP irp, ULONG in_len, ULONG out_l
   return sarno_complete(irp, STATUS_SUCCESS, sizeof *r);
 }
 
+/* The next timed event now: out, struct sarno_next_event. */
+static NTSTATUS next_event(struct sarno_driver* d, PIRP irp, ULONG out_len) {
+  struct sarno_next_event* r = irp->AssociatedIrp.SystemBuffer;
+  ULONGLONG now = sarno_now_ms();
+  if (out_len < sizeof *r || !r) return sarno_complete(irp, STATUS_BUFFER_TOO_SMALL, 0);
+  RtlZeroMemory(r, sizeof *r);
+  sarno_lock(d);
+  r->fired = (uint32_t)sim_fire_next(&d->model, now);
+  sarno_follow_plugs(d);
+  sarno_serve(d, now);
+  r->left = (uint32_t)(d->model.scenario.event_count - d->model.next_event);
+  sarno_unlock(d);
+  r->size = sizeof *r;
+  return sarno_complete(irp, STATUS_SUCCESS, sizeof *r);
+}
+
+NTSTATUS sarno_sim_request(struct sarno_driver* d, PIRP irp) {
+  PIO_STACK_LOCATION s = IoGetCurrentIrpStackLocation(irp);
+  ULONG in_len = s->Parameters.DeviceIoControl.InputBufferLength;
+  ULONG out_len = s->Parameters.DeviceIoControl.OutputBufferLength;
+  switch (s->Parameters.DeviceIoControl.IoControlCode) {
+    case IOCTL_SARNO_DIAGNOSTICS: return diagnostics(d, irp, out_len);
+    case IOCTL_SARNO_ROLL: return roll(d, irp, in_len, out_len);
+    case IOCTL_SARNO_NEXT_EVENT: return next_event(d, irp, out_len);
+    default: return sarno_complete(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
+  }
+}
+
 /* ---- waiting reads ----------------------------------------------------------------- */
 
 static NTSTATUS refusal(struct sarno_driver* d, int device, PFILE_OBJECT file) {

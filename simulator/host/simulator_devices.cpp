@@ -306,6 +306,16 @@ void SimulatorDevices::Tick() {
   readable_.notify_all();
 }
 
+int SimulatorDevices::FireNextEvent() {
+  int fired;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    fired = sim_fire_next(&model_, clock_.NowMs());
+  }
+  readable_.notify_all();
+  return fired;
+}
+
 void SimulatorDevices::SetReadSafetyMs(uint32_t ms) {
   std::lock_guard<std::mutex> lock(mu_);
   readSafetyMs_ = ms;

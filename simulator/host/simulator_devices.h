@@ -68,6 +68,8 @@ class SimulatorDevices : public platform::DeviceApi {
 
   // Fires the events whose time has come by the clock.
   void Tick();
+  // Fires the next timed event now (sim_fire_next); how many fired, 0 when none was left.
+  int FireNextEvent();
 
   // A Read with nothing to return fails after this much real time (default 30 s), so that a
   // lost stop request shows as a failed read rather than a hung test.

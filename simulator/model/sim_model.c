@@ -201,12 +201,26 @@ static void fire(struct sim_model* m, const struct sim_event* e) {
 void sim_tick(struct sim_model* m, uint64_t now_ms) {
   if (now_ms < m->now_ms) return; /* the clock is monotonic; ignore a step back */
   m->now_ms = now_ms;
-  while (m->next_event < m->scenario.event_count) {
+  while (m->next_event < m->scenario.event_count && !m->by_hand) {
     const struct sim_event* e = &m->scenario.events[m->next_event];
     if (m->start_ms + e->at_ms > now_ms) break;
     ++m->next_event;
     fire(m, e);
   }
+}
+
+int sim_fire_next(struct sim_model* m, uint64_t now_ms) {
+  int fired = 0;
+  uint32_t at;
+  sim_tick(m, now_ms); /* what time made due before the test took over */
+  m->by_hand = 1;
+  if (m->next_event >= m->scenario.event_count) return 0;
+  at = m->scenario.events[m->next_event].at_ms;
+  while (m->next_event < m->scenario.event_count && m->scenario.events[m->next_event].at_ms == at) {
+    fire(m, &m->scenario.events[m->next_event++]);
+    ++fired;
+  }
+  return fired;
 }
 
 /* ---- requests ------------------------------------------------------------------------ */

@@ -241,6 +241,7 @@ struct sim_model {
   struct sim_env env;
   uint64_t start_ms;
   uint64_t now_ms;
+  int by_hand;          /* a test fires the timed events (sim_fire_next); time fires none */
   int next_event;
   int in_progress;
   struct sim_port_state port[SIM_PORT_COUNT];
@@ -263,6 +264,12 @@ void sim_publish_states(struct sim_model* m);
 
 /* Fires the events whose time has come. */
 void sim_tick(struct sim_model* m, uint64_t now_ms);
+
+/* Fires the scenario's next timed event now, with any others due at the same time, so that
+ * a test need not sit out the wait. From then on the test fires them all: time alone fires
+ * none, so that a slow machine cannot fire one before the test is ready for it. Returns
+ * how many fired (0 when none was left). */
+int sim_fire_next(struct sim_model* m, uint64_t now_ms);
 
 /* Scenario queries for the shells. */
 int sim_device_exists(const struct sim_model* m, int device);

@@ -312,6 +312,20 @@ TEST(SimulatorHostTwin, AnUnpluggedDongleTakesItsDeviceAndPortTillItIsBackAsNewO
   EXPECT_EQ(0, t.devices.OpenHandles());
 }
 
+TEST(SimulatorHostTwin, ATestFiresTheNextEventWithoutWaitingForIt) {
+  Twin t("unplug.txt");  // COM1 out at 30 s, back at 60 s
+  EXPECT_EQ(1, t.devices.FireNextEvent());
+  EXPECT_EQ(platform::InvalidDevice(), t.devices.Open("\\\\.\\Sarno0"));
+  t.clock.Advance(90000);
+  t.devices.Tick();
+  EXPECT_EQ(platform::InvalidDevice(), t.devices.Open("\\\\.\\Sarno0")) << "only by hand now";
+  EXPECT_EQ(1, t.devices.FireNextEvent());
+  DeviceHandle h = t.devices.Open("\\\\.\\Sarno0");
+  EXPECT_NE(platform::InvalidDevice(), h);
+  EXPECT_EQ(0, t.devices.FireNextEvent());
+  t.devices.Close(h);
+}
+
 TEST(SimulatorHostTwin, ASecondRequestDuringASlowOneIsCountedAsOverlap) {
   Twin t("slow_requests.txt");
   DeviceHandle h0 = t.devices.Open("\\\\.\\Sarno0");

@@ -150,6 +150,21 @@ TEST(SimulatorEvents, ALinkDropOnlyChangesAConnectedPort) {
   EXPECT_EQ(60000u, connected.model.now_ms);
 }
 
+TEST(SimulatorEvents, ATestFiresTheNextEventNowAndFromThenOnTimeFiresNone) {
+  ModelWorld w(kTwoPorts, 5000);
+  ASSERT_EQ(LINK_OK, w.Connect(1, "0080372A0003"));
+  ASSERT_EQ(LINK_OK, w.Connect(0, "0080372A0001"));
+  EXPECT_EQ(1, sim_fire_next(&w.model, 5100));  // COM2's drop, due at 1.5 s
+  EXPECT_EQ(LINK_DISCONNECTED, sim_link_state(&w.model, 1));
+  sim_tick(&w.model, 5000 + 60000);  // the leave was due at 10 s
+  EXPECT_EQ(LINK_OK, sim_link_state(&w.model, 0));
+  EXPECT_EQ(1, sim_fire_next(&w.model, 5000 + 60000));
+  EXPECT_EQ(LINK_DISCONNECTED, sim_link_state(&w.model, 0));
+  EXPECT_EQ(1, sim_fire_next(&w.model, 5000 + 60000));  // the return
+  EXPECT_EQ(LINK_OK, w.Connect(0, "0080372A0001"));
+  EXPECT_EQ(0, sim_fire_next(&w.model, 5000 + 60000)) << "none left";
+}
+
 TEST(SimulatorEvents, PublishingAllStatesAtStartReplacesStaleValues) {
   ModelWorld w(kTwoPorts);
   sim_publish_states(&w.model);

@@ -47,6 +47,17 @@ sarno_diagnostics Diagnostics() {
   return d;
 }
 
+int FireNextEvent() {
+  HANDLE h = CreateFileA(SARNO_SIM_DEVICE, GENERIC_READ | GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return -1;
+  sarno_next_event r;
+  DWORD got = 0;
+  BOOL ok = DeviceIoControl(h, IOCTL_SARNO_NEXT_EVENT, nullptr, 0, &r, sizeof r, &got, nullptr);
+  CloseHandle(h);
+  return ok && got >= sizeof r ? static_cast<int>(r.fired) : -1;
+}
+
 std::vector<sarno_timing> Requests(const sarno_diagnostics& d, uint32_t code, uint32_t from) {
   std::vector<sarno_timing> out;
   uint32_t kept = d.timing_count < SARNO_TIMING_SIZE ? d.timing_count : SARNO_TIMING_SIZE;

@@ -34,6 +34,9 @@ class Device {
 
 // The driver's diagnostics through device 0 (or the first that opens).
 sarno_diagnostics Diagnostics();
+// Fires the scenario's next timed event now (from then on only this fires them): the count
+// fired, 0 when none was left, -1 when the driver's own device does not answer.
+int FireNextEvent();
 // The requests with this code since entry `from` of the timing log.
 std::vector<sarno_timing> Requests(const sarno_diagnostics& d, uint32_t code, uint32_t from);
 
