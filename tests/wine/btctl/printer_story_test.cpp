@@ -1,7 +1,7 @@
 // btctl print-test and health under Wine, with the simulated driver: a receipt printed on a
 // linked COM1 and found whole on the printer's roll, the printer's paper running low and out
-// and its cover opened (run_printer_story.sh's scenario and times), the port held by another
-// program, the link dropped, and command lines that are wrong.
+// and its cover opened (run_printer_story.sh's scenario, its events fired by the story), the
+// port held by another program, the link dropped, and command lines that are wrong.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -13,8 +13,6 @@
 using namespace simtest;
 
 namespace {
-
-int Env(const char* name) { return getenv(name) ? atoi(getenv(name)) : 0; }
 
 std::string BtctlPath() {
   char self[MAX_PATH] = {0};
@@ -41,11 +39,6 @@ sarno_roll Roll() {
   return r;
 }
 
-void WaitForDriverTime(int seconds) {
-  for (int i = 0; i < 600 && Diagnostics().now_ms < static_cast<uint32_t>(seconds) * 1000 + 200; ++i)
-    Sleep(100);
-}
-
 size_t Lines(const std::string& text) {
   size_t n = 0;
   for (char c : text) n += c == '\n';
@@ -55,8 +48,6 @@ size_t Lines(const std::string& text) {
 }  // namespace
 
 TEST(BtctlPrinter, AReceiptIsPrintedOnlyWhereThePrinterCanAndHealthSaysWhy) {
-  const int nearS = Env("PRINTER_NEAR_S"), outS = Env("PRINTER_OUT_S"), coverS = Env("PRINTER_COVER_S");
-  ASSERT_GT(nearS, 0) << "run through run_printer_story.sh";
   std::ofstream ini(PublishSettingsPath("Quorvex.ini"), std::ios::binary);
   ini << "BT_SelPort: COM1\r\nBT_Baudrate: 19200N81\r\n";
   for (int com = 1; com <= 4; ++com) {
@@ -108,16 +99,16 @@ TEST(BtctlPrinter, AReceiptIsPrintedOnlyWhereThePrinterCanAndHealthSaysWhy) {
     EXPECT_EQ(1u, Lines(out)) << args;
   }
 
-  WaitForDriverTime(nearS);
+  ASSERT_EQ(1, FireNextEvent()) << "paper near its end; run through run_printer_story.sh";
   EXPECT_EQ(0, Btctl("health COM1", &out)) << "paper near its end is a warning";
   EXPECT_NE(std::string::npos, out.find("COM1: can print (warning: paper near its end)"));
-  WaitForDriverTime(outS);
+  ASSERT_EQ(1, FireNextEvent()) << "paper out";
   EXPECT_EQ(1, Btctl("print-test COM1", &out));
   EXPECT_EQ("COM1: paper out; nothing was sent\n", out);
   EXPECT_EQ(1, Btctl("health COM1 --json", &out));
   EXPECT_NE(std::string::npos, out.find("\"online\":false,\"online_ms\":")) << out;
   EXPECT_NE(std::string::npos, out.find("\"paper\":\"out\"")) << out;
-  WaitForDriverTime(coverS);
+  ASSERT_EQ(2, FireNextEvent()) << "paper loaded, cover open";
   EXPECT_EQ(1, Btctl("health COM1 --json", &out));
   EXPECT_NE(std::string::npos, out.find("\"paper\":\"ok\",")) << out;
   EXPECT_NE(std::string::npos, out.find("\"cover\":\"open\",")) << out;

@@ -31,8 +31,9 @@ rm -rf "$data"
 trap 'cleanup; exit $fail' EXIT
 
 # The printer leaves once the service has connected it, and comes back long before the
-# service's back-off would try again.
-leave=$(scaled 20) back=$(( $(scaled 20) + 20 ))
+# service's back-off would try again: the story fires both events itself (scripts/simulator
+# next); their times only give the order.
+leave=3600 back=3601
 rm -rf "$work" && mkdir -p "$work" || exit 1
 cat > "$work/scenario.txt" <<END
 device 0 COM1
@@ -53,7 +54,6 @@ block() {
 "$sim" install "$sys" "$work/scenario.txt" || exit 1
 : > "$WINEPREFIX/drive_c/services.log"
 "$sim" start || exit 1
-started=$(date +%s)
 w reg add 'HKLM\System\CurrentControlSet\Services\Sarnovek\Parameters' /v BTiniPath /t REG_SZ \
   /d "\\??\\$(winepath -w "$work/Quorvex.ini")" /f >/dev/null
 
@@ -82,8 +82,21 @@ check "started" "$(w "$btctl" service start)" "QuorvexLinkWatch started"
 check "running" "$(w "$btctl" service status | head -1)" "QuorvexLinkWatch: RUNNING"
 
 log="$data/LinkWatch.log" prom="$data/quorvex_links.prom"
-# Until the printer is back and a few tries have failed: then the service's control.
-until [ $(( $(date +%s) - started )) -ge $(( back + 2 )) ]; do sleep 1; done
+# Waits (bounded, scaled seconds) until the service's log holds a line matching $1 after
+# the drop ($2 = after) or at all.
+wait_log() {
+  local end=$((SECONDS + $(scaled "$3")))
+  until if [ "$2" = after ]; then sed -n '/Disconnect Ok/,$p' "$log"; else cat "$log"; fi 2>/dev/null | grep -aq "$1"; do
+    [ "$SECONDS" -lt "$end" ] || { echo "FAIL - no '$1' in the service's log"; fail=1; return 1; }
+    sleep 0.3
+  done
+}
+# Once the service has seen the link up, the printer leaves; once the back-off has grown to
+# 16 s, it is back, and the service's control has it tried at once.
+wait_log "COM1: Connect Ok (Conected" all 60
+"$sim" next >/dev/null || { echo "FAIL - the driver did not fire the leave"; fail=1; }
+wait_log "next try in 16 s" after 60
+"$sim" next >/dev/null || { echo "FAIL - the driver did not fire the return"; fail=1; }
 asked=$(date +%s%3N)
 w "$btctl" service retry >/dev/null
 for _ in $(seq "$(scaled 20)"); do sed -n '/Disconnect Ok/,$p' "$log" 2>/dev/null | grep -q "= 0x0: COM1: Connect Ok" && break; sleep 0.5; done
@@ -91,7 +104,10 @@ sed 's/^/  | /' "$log"
 reconnect=$(sed -n '/Disconnect Ok/,$p' "$log" | grep -a "= 0x0: COM1: Connect Ok" | head -1 | cut -c1-23)
 took=$(( $(date -d "$reconnect" +%s%3N 2>/dev/null || echo 0) - asked ))
 check "the retry tried at once (within $(scaled 3) s; took $took ms)" "$([ "$took" -ge -1000 ] && [ "$took" -le $(( $(scaled 3) * 1000 )) ] && echo yes)" yes
-sleep "$(scaled 2)"
+# Until the watch has seen the link's state come up again, and has looked once more after
+# that (the metrics file is replaced after each look).
+wait_log "COM1: Connect Ok (Conected" after 20 && before=$(stat -c %.9Y "$prom" 2>/dev/null) &&
+  for _ in $(seq "$(scaled 40)"); do [ "$(stat -c %.9Y "$prom" 2>/dev/null)" != "$before" ] && break; sleep 0.25; done
 
 # The metrics show the drop and the reconnect, and promtool takes them; status's too.
 sed 's/^/  # /' "$prom"

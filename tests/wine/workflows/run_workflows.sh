@@ -46,17 +46,23 @@ sim start || { sim remove; exit 1; }
 program=$!
 
 step() { echo "--- $*"; w 120 "$app/workflow_driver.exe" "$@" || { fail "step $* failed"; return 1; }; }
+# The scenario's timed events (drop, unplug, plug) are fired by the story once the step
+# before each is done, rather than waited for.
+fire() { echo "--- fire the next event: $1"; sim next || fail "the driver did not fire $1"; }
 shot() { import -window root "$out/$1" 2>/dev/null || echo "run_workflows: no screenshot $1" >&2; }
 
 step query COM1
 step connect 0080372A0001
 shot workflows-connected.png
+fire drop
 step wait-drop 60
 shot workflows-dropped.png
 if [ "$away" = away ]; then
   step reconnect
+  fire unplug
   step wait-state DisConected 2 60 "COM1: Disconnect Ok"                  # pulled out
   step connect-fails
+  fire plug
   step wait-state None 1 60 "COM1: XK printer Answer Back Failed...."  # back, no state yet
   step reconnect
   echo "--- driver stopped"
