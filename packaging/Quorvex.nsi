@@ -20,9 +20,10 @@ InstallDirRegKey HKLM "Software\Quorvex" "InstallDir"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 
-; A signed release: the uninstaller is signed before it goes into the installer, which writes
-; it unchanged, and the installer once it is written.
+; A signed release: its plug-ins come signed from PLUGINS, the uninstaller is signed before it
+; goes into the installer, which writes it unchanged, and the installer once it is written.
 !ifdef SIGN
+  !addplugindir /x86-unicode "${PLUGINS}"
   !uninstfinalize '"${SIGN}" "%1"' = 0
   !finalize '"${SIGN}" "%1"' = 0
 !endif
