@@ -49,6 +49,12 @@ SetCompressor /SOLID lzma
 ; it is; files written into it afterwards take that list.
 !define FOLDER_SDDL "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"
 !macro SecureInstallFolder
+  StrLen $0 "$INSTDIR"
+  ${If} $0 <= 3   ; a drive's root keeps its own list
+    MessageBox MB_OK|MB_ICONSTOP "Choose a folder, not the root of a drive." /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
   CreateDirectory "$INSTDIR"
   System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "${FOLDER_SDDL}", i 1, *p .r1, p 0) i .r0'
   ${If} $0 != 0
@@ -248,7 +254,13 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\Quorvex\Quorvex.lnk"
   Delete "$SMPROGRAMS\Quorvex\Quorvex help.lnk"
   RMDir "$SMPROGRAMS\Quorvex"
-  RMDir /REBOOTOK "$INSTDIR"
+  ; A file in use goes at the restart, and the folder after it unless the settings file stays.
+  ${If} ${RebootFlag}
+  ${AndIfNot} ${FileExists} "$INSTDIR\Quorvex.ini"
+    RMDir /REBOOTOK "$INSTDIR"
+  ${Else}
+    RMDir "$INSTDIR"
+  ${EndIf}
   DeleteRegValue HKLM "${RUN_KEY}" "${WATCH_VALUE}"
   ; The setup program's AutoRun entry would start a program that is gone.
   DeleteRegValue HKLM "${RUN_KEY}" "Quorvex"

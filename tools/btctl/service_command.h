@@ -42,7 +42,9 @@ long ProgramPath(char* out, size_t size);
 // and their folder (program_trust.h); otherwise *why says which can be changed, by whom, and
 // what to do.
 bool ProgramTrusted(const char* program, char* why, size_t size);
-long DataFolder(char* out, size_t size, const char** why);
+// log and metrics: the service's files, when given, whose names stay in that folder too.
+long DataFolder(char* out, size_t size, const char** why, const char* log = nullptr,
+                const char* metrics = nullptr);
 // That folder's owner and access list, in the security descriptor language ("O:BAD:P(...)").
 long FolderAccess(char* folder, size_t folderSize, char* sddl, size_t size);
 // Creates the service (or updates an existing one's command line) and the event source.

@@ -10,7 +10,7 @@ constexpr long kNotSupported = 50;   // ERROR_NOT_SUPPORTED
 
 long ProgramPath(char*, size_t) { return kNotSupported; }
 bool ProgramTrusted(const char*, char*, size_t) { return true; }
-long DataFolder(char* out, size_t size, const char** why) {
+long DataFolder(char* out, size_t size, const char** why, const char*, const char*) {
   snprintf(out, size, "(none)");
   *why = "exists only on Windows";
   return kNotSupported;

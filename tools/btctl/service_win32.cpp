@@ -238,7 +238,8 @@ void WINAPI ServiceMainProc(DWORD, LPSTR*) {
   char reason[600] = "", refused[700];
   const char* why = "";
   if (ProgramSafeToRun(folder, reason, sizeof reason) &&
-      service::DataFolder(callFolder, sizeof callFolder, &why) != 0)
+      service::DataFolder(callFolder, sizeof callFolder, &why, runSetup->logPath,
+                          runSetup->metricsPath) != 0)
     snprintf(reason, sizeof reason, "its folder %s %s", callFolder, why);
   if (reason[0]) {
     snprintf(refused, sizeof refused, "the service does not start: %s", reason);
@@ -309,14 +310,18 @@ long ProgramPath(char* out, size_t size) {
   return n > 0 && n < size ? 0 : ERROR_FILENAME_EXCED_RANGE;
 }
 
-long DataFolder(char* out, size_t size, const char** why) {
+long DataFolder(char* out, size_t size, const char** why, const char* log, const char* metrics) {
   long rc = FindDataFolder(out, size, why);
   if (rc) return rc;
   // The files the service writes there: its log and the one before, its metrics, the
-  // library's copy of the settings.
-  static const char* const kOwnFiles[] = {kLogName, "LinkWatch.log.1", kMetricsName, "Quorvex.ini",
-                                          nullptr};
-  return MakeServiceFolder(out, kOwnFiles, why) ? 0 : ERROR_ACCESS_DENIED;
+  // library's copy of the settings, each by its default name and by the one it was given.
+  const char* logName = log && strrchr(log, '\\') ? strrchr(log, '\\') + 1 : kLogName;
+  const char* metricsName = metrics && strrchr(metrics, '\\') ? strrchr(metrics, '\\') + 1 : kMetricsName;
+  char olderLog[MAX_PATH];
+  snprintf(olderLog, sizeof olderLog, "%s.1", logName);
+  const char* const own[] = {kLogName, "LinkWatch.log.1", kMetricsName, "Quorvex.ini",
+                             logName, olderLog, metricsName, nullptr};
+  return MakeServiceFolder(out, own, why) ? 0 : ERROR_ACCESS_DENIED;
 }
 
 long FolderAccess(char* folder, size_t folderSize, char* sddl, size_t size) {
