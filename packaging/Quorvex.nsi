@@ -219,6 +219,7 @@ Section "Uninstall"
   !insertmacro RemoveFile Quorvex.txt
   !insertmacro RemoveFile btctl.exe
   Delete "$INSTDIR\btctl-setup.exe"
+  Delete "$INSTDIR\*.new"   ; an upgrade's files still waiting for a restart
   RMDir /r "$INSTDIR\sdk"
   ; The library's copies of the settings that btctl made for each user (QuorvexWatch in the
   ; temporary folder) and the one of earlier services in the system's: the file, then the
