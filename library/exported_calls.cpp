@@ -63,8 +63,8 @@ int32_t BT_ChkInputParam(MendalixState& st, const void* port, const void* text) 
 
   // A port without a device: a dongle plugged in since, or a driver started since, may
   // serve it now.
-  if (st.ComPortMapName[index][0] == '\0' && !st.LookedThisCall) LookAgainForDevices(st, index);
-  if (st.ComPortMapName[index][0] == '\0') {
+  if (!ComPortMapHandle(st, index) && !st.LookedThisCall) LookAgainForDevices(st, index);
+  if (!ComPortMapHandle(st, index)) {
     // Its device went away: the dongle has failed, and what the file says of the port holds
     // for when it comes back.
     if (st.PortSeen[index]) return kDongleFailed;
@@ -74,7 +74,7 @@ int32_t BT_ChkInputParam(MendalixState& st, const void* port, const void* text) 
     LoadSetting(st.settings, st.szIniName);
     return kNoDriver;
   }
-  st.hCtrlDevice = st.ComPortMapHandle[index];
+  st.hCtrlDevice = ComPortMapHandle(st, index);
   return 0;
 }
 

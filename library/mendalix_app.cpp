@@ -1,7 +1,5 @@
 #include "library/mendalix_app.h"
 
-#include <initializer_list>
-
 #include "library/driver_requests.h"
 #include "library/port_map.h"
 
@@ -31,17 +29,17 @@ int CMendalixApp::ExitInstance(bool processEnding) {
     if (readerInside) st.threads.KeepModuleLoaded();
   }
 
-  for (platform::DeviceHandle* handles : {st.ComPortMapHandle, st.ReplacedHandle}) {
-    for (int i = 0; i < kPortCount; ++i) {
-      platform::DeviceHandle h = handles[i];
-      if (!h) continue;
-      // A reader that never came back keeps its device: closing a handle under a read
-      // could let it read whatever reuses the handle.
-      if (readerInside && h == readerDevice) continue;
-      st.dev.Close(h);
-      handles[i] = nullptr;
-    }
-  }
+  // A reader that never came back keeps its device: closing a handle under a read could let
+  // it read whatever reuses the handle.
+  auto close = [&](MendalixState::ControlDevice& d) {
+    if (!d.handle || (readerInside && d.handle == readerDevice)) return;
+    st.dev.Close(d.handle);
+    d = MendalixState::ControlDevice();
+  };
+  // By port first, as the port map lists them; then those whose port a later device took.
+  for (int port = 0; port < kPortCount; ++port)
+    if (const int n = PortDevice(st, port); n >= 0) close(st.Devices[n]);
+  for (MendalixState::ControlDevice& d : st.Devices) close(d);
   // Devices that went while the reader read them: closed by the reader, or here once it
   // has left.
   if (!readerInside) {

@@ -13,7 +13,6 @@
 #include "protocol/driver_protocol.h"
 #include "settings/settings.h"
 
-constexpr int kDeviceNameSize = 20;   // "\\.\Sarno0" and its kin
 constexpr int kTextSize = 256;        // command and port texts: 255 + NUL
 constexpr int kPathSize = 256;
 
@@ -37,13 +36,16 @@ struct MendalixState {
   platform::ThreadApi& threads;
 
   platform::DeviceHandle hCtrlDevice = platform::InvalidDevice();  // target of the next request
-  char ComPortMapName[kPortCount][kDeviceNameSize] = {};  // per COM index; empty = no device
-  platform::DeviceHandle ComPortMapHandle[kPortCount] = {};  // per COM index; null = none
-  // Devices whose port a later device took at start-up: open until the unload.
-  platform::DeviceHandle ReplacedHandle[kPortCount] = {};
-  // Per device number: the handle held open for it (mapped or replaced); null = none, so
-  // that a new look opens only the numbers not held.
-  platform::DeviceHandle DeviceHandleOf[SARNO_DEVICE_COUNT] = {};
+  // What the library knows of each control device, by device number: the handle held open
+  // for it (null: none, the one spelling of "no device"; a new look opens only the numbers
+  // not held) and the COM index it serves (-1: none, as for a device whose port a later one
+  // took at start-up, which stays open until the unload). The port map (ComPortMapName,
+  // ComPortMapHandle) is read from these records: see port_map.h.
+  struct ControlDevice {
+    platform::DeviceHandle handle = nullptr;
+    int port = -1;
+  };
+  ControlDevice Devices[SARNO_DEVICE_COUNT];
   // Per COM index: some device served the port since the load. Such a port without a device
   // has lost its dongle (0x10) rather than never had a driver (2), and keeps its settings.
   bool PortSeen[kPortCount] = {};

@@ -4,6 +4,12 @@
 #pragma once
 #include "library/mendalix_state.h"
 
+// The port map, read from the device records: the number of the device serving COM index
+// port (-1: none), its handle (null: none) and its name ("": none).
+int PortDevice(const MendalixState& st, int port);
+platform::DeviceHandle ComPortMapHandle(const MendalixState& st, int port);
+const char* ComPortMapName(const MendalixState& st, int port);
+
 // The start-up's steps for device number n: open it (the handle stays in hCtrlDevice), ask
 // its COM index and map it, then switch it to monitoring with "MON_ON" in m_sPrt. A later
 // device reporting a port takes the entry; the earlier one stays open until the unload.

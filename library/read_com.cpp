@@ -1,6 +1,7 @@
 #include "library/read_com.h"
 
 #include "library/driver_requests.h"
+#include "library/port_map.h"
 
 namespace {
 
@@ -58,8 +59,8 @@ void StartReader(MendalixState& st) {
   if (st.ReaderRunning != 0) return;   // the running reader goes on
 
   // The reader reads the device of COM1; without one, the device of the call's port.
-  st.ReaderPort = st.ComPortMapHandle[0] ? 0 : st.CallPort;
-  st.ReaderDevice = st.ComPortMapHandle[st.ReaderPort];
+  st.ReaderPort = ComPortMapHandle(st, 0) ? 0 : st.CallPort;
+  st.ReaderDevice = ComPortMapHandle(st, st.ReaderPort);
   // The reader holds the library from before it exists until it has left.
   st.ReaderModule = st.threads.HoldThisModule();
   st.ReaderRunning = 1;

@@ -15,6 +15,7 @@
 
 #include "library/exported_calls.h"
 #include "library/mendalix_app.h"
+#include "library/port_map.h"
 #include "protocol/driver_protocol.h"
 #include "tests/support/virtual_clock.h"
 
@@ -66,7 +67,7 @@ struct Loaded {
 
 void BM_RawRequest(benchmark::State& state) {
   Loaded lib;
-  platform::DeviceHandle h = lib.st.ComPortMapHandle[0];
+  platform::DeviceHandle h = ComPortMapHandle(lib.st, 0);
   platform::DeviceApi* dev = &lib.st.dev;
   benchmark::DoNotOptimize(dev);   // called through the seam, as the library calls it
   for (auto _ : state) {

@@ -42,7 +42,7 @@ TEST_F(Calls, AQueryOnCom2GoesToTheDeviceServingCom2AndReturnsTheDriversWord) {
   EXPECT_EQ(reqs[1].device, 1);
   EXPECT_EQ(reqs[1].code, IOCTL_SARNO_RESET);
   EXPECT_EQ(reqs[2].code, IOCTL_SARNO_GET_COM_INDX);
-  EXPECT_EQ(st->ComPortMapHandle[0], FakeDriver::HandleOf(1));
+  EXPECT_EQ(ComPortMapHandle(*st, 0), FakeDriver::HandleOf(1));
   EXPECT_EQ(st->settings.BT_SelPort, 0);
   EXPECT_EQ(st->DllEntered, 0);
   EXPECT_FALSE(FileExists("Quorvex.ini"));   // only a port without a device writes the file
@@ -126,11 +126,11 @@ TEST_F(Calls, AnUnpluggedDongleAnswers0x10AndIsFoundAgainOncePluggedBack) {
   EXPECT_EQ(reqs[before].code, IOCTL_SARNO_PCON);
   EXPECT_EQ(reqs[before + 1].code, IOCTL_SARNO_GET_COM_INDX);
   EXPECT_EQ(CallQuery(*st, "COM2", "NONE"), 0);   // COM2 keeps its device
-  EXPECT_EQ(st->ComPortMapHandle[1], FakeDriver::HandleOf(0));
+  EXPECT_EQ(ComPortMapHandle(*st, 1), FakeDriver::HandleOf(0));
 
   driver.Plug(1);
   EXPECT_EQ(CallConnect(*st, "COM1", "AA:01"), 0);
-  EXPECT_EQ(st->ComPortMapHandle[0], FakeDriver::HandleOf(1, 1));
+  EXPECT_EQ(ComPortMapHandle(*st, 0), FakeDriver::HandleOf(1, 1));
   auto mon = driver.RequestsWithCode(IOCTL_SARNO_MONITOR);
   EXPECT_EQ(mon.back().input, "MON_ON");   // switched to monitoring as at load
   EXPECT_EQ(mon.back().device, 1);
@@ -158,14 +158,14 @@ class CallsOnReusedHandles : public LibraryTest {
 
 TEST_F(CallsOnReusedHandles, ADongleBackUnderItsOldHandleValueAnswersTheNextRequest) {
   ASSERT_EQ(CallConnect(*st, "COM1", "AA:01"), 0);
-  const platform::DeviceHandle before = st->ComPortMapHandle[0];
+  const platform::DeviceHandle before = ComPortMapHandle(*st, 0);
   auto away = [&] {
     driver.Unplug(1);
     driver.Plug(1);
   };
   away();
   EXPECT_EQ(CallQuery(*st, "COM1", "NONE"), 0);
-  EXPECT_EQ(st->ComPortMapHandle[0], before);   // another device, the same value
+  EXPECT_EQ(ComPortMapHandle(*st, 0), before);   // another device, the same value
   away();
   driver.QueueWords({FakeDriver::kNoWrite});
   EXPECT_EQ(CallReset(*st, "COM1", "NONE"), 0x10);

@@ -12,6 +12,7 @@
 #include "library/exported_calls.h"
 #include "library/mendalix_app.h"
 #include "library/mendalix_state.h"
+#include "library/port_map.h"
 #include "tests/support/virtual_clock.h"
 
 // Virtual time, plus a short real pause per sleep so that a polling loop gives the other

@@ -35,13 +35,13 @@ TEST_F(StartUp, TwoDevicesServingCom2AndCom1AreMappedByPortAndSwitchedToMonitori
 
   EXPECT_THAT(driver.Opened(), ElementsAre("\\\\.\\Sarno0", "\\\\.\\Sarno1", "\\\\.\\Sarno2",
                                            "\\\\.\\Sarno3"));
-  EXPECT_STREQ(st->ComPortMapName[0], "\\\\.\\Sarno1");
-  EXPECT_STREQ(st->ComPortMapName[1], "\\\\.\\Sarno0");
-  EXPECT_STREQ(st->ComPortMapName[2], "");
-  EXPECT_STREQ(st->ComPortMapName[3], "");
-  EXPECT_EQ(st->ComPortMapHandle[0], FakeDriver::HandleOf(1));
-  EXPECT_EQ(st->ComPortMapHandle[1], FakeDriver::HandleOf(0));
-  EXPECT_EQ(st->ComPortMapHandle[2], nullptr);
+  EXPECT_STREQ(ComPortMapName(*st, 0), "\\\\.\\Sarno1");
+  EXPECT_STREQ(ComPortMapName(*st, 1), "\\\\.\\Sarno0");
+  EXPECT_STREQ(ComPortMapName(*st, 2), "");
+  EXPECT_STREQ(ComPortMapName(*st, 3), "");
+  EXPECT_EQ(ComPortMapHandle(*st, 0), FakeDriver::HandleOf(1));
+  EXPECT_EQ(ComPortMapHandle(*st, 1), FakeDriver::HandleOf(0));
+  EXPECT_EQ(ComPortMapHandle(*st, 2), nullptr);
 
   // Per device, in order: the COM-index question (4 bytes preset to 255), then "MON_ON".
   auto reqs = driver.Requests();
@@ -73,7 +73,7 @@ TEST_F(StartUp, TwoDevicesServingCom2AndCom1AreMappedByPortAndSwitchedToMonitori
 
 TEST_F(StartUp, WithNoDriverTheLibraryStillLoadsAndEveryPortReportsNoDriver) {
   Load();
-  for (auto& name : st->ComPortMapName) EXPECT_STREQ(name, "");
+  for (int i = 0; i < kPortCount; ++i) EXPECT_STREQ(ComPortMapName(*st, i), "");
   EXPECT_TRUE(driver.Requests().empty());
   // No file: the defaults.
   EXPECT_EQ(st->settings.BT_SelPort, 0);
@@ -97,8 +97,8 @@ TEST_F(StartUp, ADeviceThatNamesNoPortIsLeftOutAndClosed) {
   driver.AddDevice(2, 255);                   // the driver leaves the preset 255
   driver.AddDevice(3, 3);
   Load();
-  EXPECT_STREQ(st->ComPortMapName[3], "\\\\.\\Sarno3");
-  for (int i = 0; i < 3; ++i) EXPECT_STREQ(st->ComPortMapName[i], "") << i;
+  EXPECT_STREQ(ComPortMapName(*st, 3), "\\\\.\\Sarno3");
+  for (int i = 0; i < 3; ++i) EXPECT_STREQ(ComPortMapName(*st, i), "") << i;
   EXPECT_THAT(driver.Closed(), ElementsAre(0, 1, 2));
   // Only the mapped device was switched to monitoring.
   auto mon = driver.RequestsWithCode(IOCTL_SARNO_MONITOR);
@@ -111,8 +111,8 @@ TEST_F(StartUp, ALaterDeviceForTheSamePortTakesTheEntryAndTheEarlierStaysOpenUnt
   driver.AddDevice(0, 2);
   driver.AddDevice(2, 2);
   Load();
-  EXPECT_STREQ(st->ComPortMapName[2], "\\\\.\\Sarno2");
-  EXPECT_EQ(st->ComPortMapHandle[2], FakeDriver::HandleOf(2));
+  EXPECT_STREQ(ComPortMapName(*st, 2), "\\\\.\\Sarno2");
+  EXPECT_EQ(ComPortMapHandle(*st, 2), FakeDriver::HandleOf(2));
   EXPECT_EQ(driver.RequestsWithCode(IOCTL_SARNO_MONITOR).size(), 2u);   // both are monitoring
   EXPECT_TRUE(driver.Closed().empty());
   Unload();
