@@ -69,7 +69,8 @@ if(WIN32)
   endfunction()
 
   set(WINE_STORIES_DIR ${CMAKE_BINARY_DIR}/stories)
-  if(NOT TEST wine_prefix_init)
+  # The 64-bit part's tests are the win32 build's, which has the prefixes.
+  if(NOT TEST wine_prefix_init AND NOT WIN64_PART)
     wine_prefix_fixture(main win32 default)
     set(WINE_TEST_ENV "${WINE_TEST_ENV_main}")
     # A 64-bit Windows (the 32-bit deliverables beside the 64-bit driver) and one that

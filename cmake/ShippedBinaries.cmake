@@ -7,9 +7,14 @@
 # shipped_code(TARGET...): libraries and binaries whose code goes into a shipped binary.
 function(shipped_code)
   if(WIN32)
+    # 64-bit Windows walks every frame by its unwind tables (the system's own exception
+    # dispatch goes through them), so they stay there.
+    set(flags -fno-exceptions -fno-asynchronous-unwind-tables -ffunction-sections -fdata-sections)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+      list(REMOVE_ITEM flags -fno-asynchronous-unwind-tables)
+    endif()
     foreach(t ${ARGN})
-      target_compile_options(${t} PRIVATE
-        "$<$<COMPILE_LANGUAGE:C,CXX>:-fno-exceptions;-fno-asynchronous-unwind-tables;-ffunction-sections;-fdata-sections>")
+      target_compile_options(${t} PRIVATE "$<$<COMPILE_LANGUAGE:C,CXX>:${flags}>")
     endforeach()
   endif()
 endfunction()

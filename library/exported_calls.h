@@ -1,23 +1,26 @@
 // The exported calls as plain functions over one state: the argument check and the five
 // calls. The exports themselves (exports.cpp) only bind these to the process's state.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "library/mendalix_state.h"
 
 constexpr uint16_t kVtBstr = 8;   // VT_BSTR
 
-// An automation VARIANT as the calls read it: the type at offset 0, the BSTR at offset 8,
-// 16 bytes in all on the 32-bit target.
+// An automation VARIANT as the calls read it: the type at offset 0, the BSTR at offset 8;
+// its value part holds two pointers at most (a record), so it is 16 bytes in all in a
+// 32-bit process and 24 in a 64-bit one.
 struct TextVariant {
   uint16_t vt;
   uint16_t reserved1, reserved2, reserved3;
   union {
     const uint16_t* bstrVal;
-    unsigned char pad[8];
+    unsigned char pad[2 * sizeof(void*)];
   };
 };
-static_assert(sizeof(void*) != 4 || sizeof(TextVariant) == 16, "VARIANT layout");
+static_assert(offsetof(TextVariant, bstrVal) == 8 && sizeof(TextVariant) == 8 + 2 * sizeof(void*),
+              "VARIANT layout");
 
 // Result of a call whose port has no control device, or whose port text names no port.
 constexpr int32_t kNoDriver = 2;

@@ -11,6 +11,8 @@ class ProcessApi {
   virtual ~ProcessApi() = default;
   // Both copy at most size - 1 characters and terminate; they return the length written.
   virtual size_t GetModuleFileName(char* out, size_t size) = 0;
+  // The system folder whose drivers\ the system itself loads: for a 32-bit process on
+  // 64-bit Windows, which the system redirects to SysWOW64, its Sysnative alias.
   virtual size_t GetSystemDirectory(char* out, size_t size) = 0;
   // WinExec(cmd, show); the platform's result (> 31 on success).
   virtual unsigned WinExec(const char* cmd, int show) = 0;

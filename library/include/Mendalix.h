@@ -1,17 +1,22 @@
 /* Mendalix.dll, the wireless printer library: the calls an application makes.
  *
- * Load it by name ("Mendalix.dll") or link its import library. Every call returns a 32-bit
- * signed result and runs one at a time: a call made while another runs waits for it.
+ * Load it by name ("Mendalix.dll") or link its import library: a 32-bit process the 32-bit
+ * library, a 64-bit process the 64-bit one (x64\Mendalix.dll), which has the same exports,
+ * ordinals and behaviour. Every call returns a 32-bit signed result and runs one at a time:
+ * a call made while another runs waits for it.
  * The port argument is a text "COM1" to "COM4" (the digit at index 3 counts, so "COM1:" is
  * COM1); the second argument is a printer address, "NONE", or a monitor command. Both are
  * NUL-terminated 8-bit texts, or both point to automation VARIANTs holding a BSTR (decided
- * on the port argument's type field being VT_BSTR). Texts longer than 255 characters are
- * cut to 255; a VARIANT or BSTR that runs into memory the process cannot read is taken only
- * as far as it can be read. */
+ * on the port argument's type field being VT_BSTR; the VARIANT of the caller's bitness, 16
+ * bytes in a 32-bit process and 24 in a 64-bit one, the BSTR at offset 8 in both). Texts
+ * longer than 255 characters are cut to 255; a VARIANT or BSTR that runs into memory the
+ * process cannot read is taken only as far as it can be read. */
 #ifndef MENDALIX_H
 #define MENDALIX_H
 
-#ifdef _WIN32
+/* 32-bit Windows: stdcall, the import libraries' names decorated (_BT_OnQuery@8). 64-bit
+ * Windows has one calling convention and no decoration. */
+#if defined(_WIN32) && !defined(_WIN64)
 #define MENDALIX_API __stdcall
 #else
 #define MENDALIX_API

@@ -42,7 +42,7 @@ class Win32Threads : public ThreadApi {
   ThreadHandle Start(void (*fn)(void*), void* arg) override {
     // Looked up here, in the starting thread: a look-up takes the loader lock, which an
     // unloading library holds while it waits for its thread's flag.
-    if (!systemExchange) {
+    if (!systemExchange && sizeof(void*) == 4) {
       HMODULE kernel = GetModuleHandleA("kernel32.dll");
       systemExchange = kernel ? reinterpret_cast<ExchangeFn>(
                                     reinterpret_cast<void*>(GetProcAddress(kernel, "InterlockedExchange")))
@@ -101,15 +101,19 @@ class Win32Threads : public ThreadApi {
 
   // The flag's 0 is stored by kernel32's InterlockedExchange, called with ExitThread as its
   // return address and ExitThread's own frame beneath: the exchange "returns" into
-  // ExitThread(0), and no instruction of this module runs after the store.
+  // ExitThread(0), and no instruction of this module runs after the store. 64-bit kernel32
+  // has no such export (and its calls take registers and an aligned stack): there the store
+  // and ExitThread follow each other, a few instructions apart. The library comes here only
+  // when it could take no reference on itself, which 64-bit Windows always grants.
   void ClearAndExit(std::atomic<int32_t>& flag) override {
     static_assert(sizeof(flag) == sizeof(LONG), "the flag is one LONG");
     void* exchange = reinterpret_cast<void*>(systemExchange);
-    void* exitThread = reinterpret_cast<void*>(&ExitThread);
-    if (!exchange) {
+    if (!exchange || sizeof(void*) != 4) {
       flag.store(0);
       ExitThread(0);
     }
+#ifdef __i386__
+    void* exitThread = reinterpret_cast<void*>(&ExitThread);
     __asm__ volatile(
         "pushl $0\n\t"   // ExitThread's exit code
         "pushl $0\n\t"   // ExitThread's return address, never used
@@ -120,6 +124,7 @@ class Win32Threads : public ThreadApi {
         :
         : "r"(&flag), "r"(exitThread), "r"(exchange)
         : "memory");
+#endif
     __builtin_unreachable();
   }
 };

@@ -4,10 +4,11 @@
 #include <cstring>
 
 #ifdef _WIN32
-#include <windows.h>
+#include "platform/win32/windows_names.h"
 
 #include <cstdlib>
 
+#include "platform/process.h"
 #include "tools/btctl/library_binding.h"
 
 namespace {
@@ -65,8 +66,8 @@ void ComponentVersions(char* library, char* driver, size_t size) {
   }
   strncat(path, "Mendalix.dll", sizeof path - strlen(path) - 1);
   FileVersion(path, "Mendalix.dll", library, size);
-  n = GetSystemDirectoryA(path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) path[0] = '\0';
+  // The real drivers folder, also from a 32-bit btctl on 64-bit Windows.
+  platform::SystemProcess().GetSystemDirectory(path, MAX_PATH);
   strncat(path, "\\drivers\\Sarnovek.sys", sizeof path - strlen(path) - 1);
   FileVersion(path, "Sarnovek.sys", driver, size);
 }

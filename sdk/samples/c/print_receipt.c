@@ -4,9 +4,12 @@
  *
  *   print_receipt COM1 0080372A0011
  *
- * Mendalix.dll is a 32-bit library, so this is a 32-bit program. With MinGW, from here:
+ * The same source builds a 32-bit program, which loads Mendalix.dll, and a 64-bit one, which
+ * loads the 64-bit library (x64\Mendalix.dll in the install folder; ship it beside the
+ * program as Mendalix.dll). With MinGW, from here:
  *   i686-w64-mingw32-gcc -I../.. print_receipt.c ../../libMendalix.dll.a -ladvapi32
- * With another toolchain, link ../../Mendalix.lib instead. */
+ *   x86_64-w64-mingw32-gcc -I../.. print_receipt.c ../../x64/libMendalix.dll.a -ladvapi32
+ * With another toolchain, link ../../Mendalix.lib or ../../x64/Mendalix.lib instead. */
 #include <stdio.h>
 #include <string.h>
 #include <windows.h>

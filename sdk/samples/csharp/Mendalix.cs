@@ -1,10 +1,24 @@
-// The calls of Mendalix.dll for .NET programs. The library is 32-bit: build the program for
-// x86 (csc -platform:x86), since an AnyCPU program runs 64-bit on a 64-bit Windows and cannot
-// load it. Every call takes the stdcall convention and returns 0 or link status flags.
+// The calls of Mendalix.dll for .NET programs, AnyCPU (csc -platform:anycpu): a program that
+// runs 64-bit (on 64-bit Windows) loads x64\Mendalix.dll from its folder, one that runs
+// 32-bit Mendalix.dll, and the declarations below serve both. Every call takes the stdcall
+// convention (the only one on 64-bit Windows) and returns 0 or link status flags.
+using System;
+using System.IO;
 using System.Runtime.InteropServices;
 
 public static class Mendalix
 {
+    // Runs before the first call: loads the library of this process's bitness by its full
+    // path. The declarations name the bare file, which the system then finds loaded.
+    static Mendalix()
+    {
+        string file = Environment.Is64BitProcess ? Path.Combine("x64", Dll) : Dll;
+        LoadLibrary(Path.Combine(AppDomain.CurrentDomain.BaseDirectory, file));
+    }
+
+    [DllImport("kernel32.dll", CharSet = CharSet.Unicode)]
+    static extern IntPtr LoadLibrary(string path);
+
     // Link status flags of a result word, and of a published link state.
     public const int LinkOk = 0x000;
     public const int LinkNoDriver = 0x002;          // the port has no control device

@@ -1,6 +1,7 @@
 // PrintReceipt: query the printers in range of a port, connect one, print a few lines through
 // the port and drop the link.   PrintReceipt COM1 0080372A0011
-// Build: csc -platform:x86 PrintReceipt.cs Mendalix.cs   (Mono: mcs -platform:x86 ...)
+// Build: csc -platform:anycpu PrintReceipt.cs Mendalix.cs   (Mono: mcs -platform:anycpu ...);
+// ship Mendalix.dll and x64\Mendalix.dll beside it.
 using System;
 using System.IO.Ports;
 

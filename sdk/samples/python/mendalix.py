@@ -1,11 +1,14 @@
-"""The calls of Mendalix.dll for a 32-bit Windows Python, through ctypes.
+"""The calls of Mendalix.dll for Windows Python, through ctypes.
 
-The library is 32-bit: a 64-bit Python cannot load it (run btctl.exe with subprocess there).
-Every call returns 0 for success or link status flags (the LINK_ constants).
+A 64-bit Python loads the 64-bit library (x64\\Mendalix.dll of the install folder), a 32-bit
+one Mendalix.dll; load() chooses by the size of a pointer. Every call returns 0 for success
+or link status flags (the LINK_ constants).
 
     python mendalix.py COM1 0080372A0011    query, connect, print a few lines, drop the link
+                                            (from the install folder)
 """
 import ctypes
+import os
 import struct
 import sys
 
@@ -25,11 +28,14 @@ INI_PATH_VALUE = "BTiniPath"
 CONNECT_STATE_VALUE = "COM{}ConnectState"
 
 
-def load(path="Mendalix.dll"):
-    """The library with its five calls typed (stdcall, so WinDLL; 8-bit texts as bytes)."""
-    if struct.calcsize("P") != 4:
-        raise OSError("Mendalix.dll is a 32-bit library; this Python is 64-bit")
-    lib = ctypes.WinDLL(path)
+def load(folder="."):
+    """The library of this Python's bitness from folder (the install folder), with its five
+    calls typed (stdcall, so WinDLL; 8-bit texts as bytes)."""
+    if struct.calcsize("P") == 8:
+        path = os.path.join(folder, "x64", "Mendalix.dll")
+    else:
+        path = os.path.join(folder, "Mendalix.dll")
+    lib = ctypes.WinDLL(os.path.abspath(path))
     for name in ("BT_OnQuery", "BT_OnConnect", "BT_OnMonitor", "BT_OnReset"):
         call = getattr(lib, name)
         call.argtypes = (ctypes.c_char_p, ctypes.c_char_p)

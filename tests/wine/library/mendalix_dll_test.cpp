@@ -33,7 +33,7 @@ class MendalixDll : public ::testing::Test {
   const IMAGE_DATA_DIRECTORY& Directory(int which) {
     auto* base = reinterpret_cast<const unsigned char*>(lib_);
     auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);   // of this bitness
     return nt->OptionalHeader.DataDirectory[which];
   }
   const unsigned char* At(DWORD rva) { return reinterpret_cast<const unsigned char*>(lib_) + rva; }
@@ -176,7 +176,7 @@ TEST_F(MendalixDll, TextsThatOnlyLookLikeVariantsNeverMakeACallReadStrayMemory) 
   stray.vt = VT_BSTR;
   stray.bstrVal = static_cast<BSTR>(gone);
   EXPECT_EQ(2, query(&stray, "NONE"));
-  // A VARIANT-looking text whose own 16 bytes run into the unreadable page.
+  // A VARIANT-looking text whose own 16 (24) bytes run into the unreadable page.
   unsigned char* edge = pages + si.dwPageSize - 2;
   edge[0] = VT_BSTR;
   edge[1] = 0;

@@ -1,9 +1,11 @@
 // The real library (Mendalix.dll) and btctl.exe against the real simulated driver under
 // Wine: what the driver receives when an application calls the exports, and what comes
 // back. Runs with scenarios/two_ports.txt (device 0 serves COM2, device 1 COM1; every
-// connect, query and reset is in progress for 150 ms).
+// connect, query and reset is in progress for 150 ms). Built both ways: the 64-bit program
+// loads the 64-bit library beside it; btctl, 32-bit only, is run by the 32-bit program.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <vector>
@@ -12,6 +14,8 @@
 #include "platform/test_threads.h"
 #include "settings/settings.h"
 #include "tests/wine/simulator/simulator_client.h"
+
+#include <oleauto.h>   // after <windows.h>, which simulator_client.h brings
 
 using namespace simtest;
 
@@ -41,6 +45,8 @@ struct Library {
   BT_OnMonitor_t monitor = nullptr;
   BT_OnReset_t reset = nullptr;
 };
+
+constexpr bool kHasBtctl = sizeof(void*) == 4;   // btctl.exe is beside the 32-bit program
 
 std::string Beside(const char* file) {
   char path[MAX_PATH] = {0};
@@ -84,9 +90,29 @@ TEST(LibraryQuery, AQueryOnCom2FillsCom2sBlockOfTheSettingsFile) {
   EXPECT_EQ("\t BT_QueryPrt: NONE", block[6]);
   EXPECT_EQ("\t BT_HostVrsn: HD_v2.40", block[7]);
 
+  // The automation form, the VARIANT of this process's bitness holding a BSTR.
+  {
+    Library lib;
+    VARIANT port, text;
+    VariantInit(&port);
+    VariantInit(&text);
+    port.vt = text.vt = VT_BSTR;
+    port.bstrVal = SysAllocString(L"COM1");
+    text.bstrVal = SysAllocString(L"NONE");
+    uint32_t from = Diagnostics().timing_count;
+    EXPECT_EQ(0, lib.query(&port, &text));
+    std::vector<sarno_timing> pinq = Requests(Diagnostics(), IOCTL_SARNO_PINQ, from);
+    ASSERT_EQ(1u, pinq.size());
+    EXPECT_EQ(1u, pinq[0].device) << "COM1 is served by device 1";
+    VariantClear(&port);
+    VariantClear(&text);
+  }
+
   // The same through btctl, as a technician would.
   std::string out;
-  EXPECT_EQ(0, RunProgram("\"" + Beside("btctl.exe") + "\" query COM2", 20000, &out)) << out;
+  if (kHasBtctl) {
+    EXPECT_EQ(0, RunProgram("\"" + Beside("btctl.exe") + "\" query COM2", 20000, &out)) << out;
+  }
 }
 
 TEST(LibraryConnect, AnAcceptedConnectGivesZeroAndTheDriverPublishesConnected) {
@@ -140,6 +166,7 @@ TEST(LibraryMonitor, MonitorOnLeavesAReadPendingAndAStopEndsIt) {
     EXPECT_LT(NowMs() - start, 2000u);
   }
   // btctl starts monitoring and ends; no read of it may stay behind.
+  if (!kHasBtctl) return;
   std::string out;
   int code = RunProgram("\"" + Beside("btctl.exe") + "\" monitor COM1 MON_ON", 20000, &out);
   EXPECT_GE(code, 0) << "btctl monitor COM1 MON_ON did not end: " << out;
@@ -175,11 +202,13 @@ TEST(LibraryNoDevice, APortWithoutADeviceReadsResetInADamagedFileAndLeavesAHeldF
     ASSERT_TRUE(lib.bound());
     EXPECT_EQ(2, lib.reset("COM4", "NONE"));
   }
-  std::string status;
-  EXPECT_NE(2, RunProgram("\"" + Beside("btctl.exe") + "\" status", 20000, &status)) << status;   // read, not damaged
-  EXPECT_EQ("NONE", Bound(status, 4)) << status;
-  for (int com = 1; com <= 3; ++com)
-    EXPECT_EQ(*seen.Port[com - 1].Selprt ? seen.Port[com - 1].Selprt : "NONE", Bound(status, com)) << status;
+  if (kHasBtctl) {
+    std::string status;
+    EXPECT_NE(2, RunProgram("\"" + Beside("btctl.exe") + "\" status", 20000, &status)) << status;   // read, not damaged
+    EXPECT_EQ("NONE", Bound(status, 4)) << status;
+    for (int com = 1; com <= 3; ++com)
+      EXPECT_EQ(*seen.Port[com - 1].Selprt ? seen.Port[com - 1].Selprt : "NONE", Bound(status, com)) << status;
+  }
   EXPECT_NE(std::string::npos, ReadFileText(path).find("BT_Connect: MANUAL"));
 
   // Held by a program that lets others delete it, but neither read nor write it.
@@ -343,4 +372,86 @@ TEST(LibraryAway, AStopAfterTheDongleWentLetsTheLibraryUnload) {
   EXPECT_EQ(nullptr, GetModuleHandleA("Mendalix.dll"));
   EXPECT_TRUE(StopDriver(ScaledMs(10000)));
   EXPECT_TRUE(StartDriver(ScaledMs(10000)));
+}
+
+// Run on its own, from the 32-bit program with STORY_PARTNER naming the 64-bit one: two
+// applications of either bitness on one terminal, each with two threads querying its own
+// port (this one COM1, the partner COM2, STORY_PORT) 50 times, at the same time, through the
+// same driver and the same settings file (the current folder's, published as BTiniPath).
+// Every call answers 0, each device (so each application) has one request in progress at a
+// time, and the file afterwards holds both ports' findings.
+TEST(LibraryBitness, ApplicationsOfBothBitnessesQueryTheirOwnPortsAtOnce) {
+  char partner[MAX_PATH] = "", port[8] = "COM1";
+  const bool first = GetEnvironmentVariableA("STORY_PARTNER", partner, sizeof partner) > 0;
+  GetEnvironmentVariableA("STORY_PORT", port, sizeof port);
+  const std::string path = PublishSettingsPath("Quorvex.ini");
+  int partnerCode = -1;
+  std::string partnerOut;
+  platform::test::Thread partnerRun;
+  std::vector<sarno_timing> seen;
+  uint32_t lost = 0;
+  std::atomic<bool> done{false};
+  platform::test::Thread watcher;
+  if (first) {
+    DeleteFileA(path.c_str());
+    SetEnvironmentVariableA("STORY_PARTNER", nullptr);
+    SetEnvironmentVariableA("STORY_PORT", "COM2");
+    partnerRun = platform::test::Thread([&] {
+      partnerCode = RunProgram(std::string("\"") + partner +
+                                   "\" --gtest_filter=LibraryBitness.*", ScaledMs(90000), &partnerOut);
+    });
+    // The driver keeps its last 64 requests: read them as they come.
+    watcher = platform::test::Thread([&] {
+      for (uint32_t next = Diagnostics().timing_count; !done; Sleep(200)) {
+        sarno_diagnostics d = Diagnostics();
+        uint32_t oldest = d.timing_count > SARNO_TIMING_SIZE ? d.timing_count - SARNO_TIMING_SIZE : 0;
+        if (next < oldest) lost += oldest - next, next = oldest;
+        for (; next < d.timing_count; ++next) seen.push_back(d.timing[next - oldest]);
+      }
+    });
+  }
+  if (Library lib; lib.bound()) {
+    // Both start together: each says it is ready and waits for the other (bounded).
+    HANDLE mine = CreateEventA(nullptr, TRUE, FALSE, first ? "StoryReady32" : "StoryReady64");
+    HANDLE other = CreateEventA(nullptr, TRUE, FALSE, first ? "StoryReady64" : "StoryReady32");
+    SetEvent(mine);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(other, ScaledMs(60000))) << "the other never came";
+    std::atomic<int> wrong{0};
+    std::vector<platform::test::Thread> threads;
+    for (int t = 0; t < 2; ++t)
+      threads.emplace_back([&] {
+        for (int i = 0; i < 25; ++i)
+          if (lib.query(port, "NONE") != 0) ++wrong;
+      });
+    for (platform::test::Thread& t : threads) t.join();
+    EXPECT_EQ(0, wrong.load()) << port << ": queries that did not answer 0";
+    CloseHandle(mine);
+    CloseHandle(other);
+  } else {
+    ADD_FAILURE() << "Mendalix.dll not found or not bound";
+  }
+  if (!first) return;
+  partnerRun.join();
+  done = true;
+  watcher.join();
+  EXPECT_EQ(0, partnerCode) << partnerOut;
+  EXPECT_EQ(0u, lost) << "requests that the watcher missed";
+  // Per device, a query arrives only after the one before was answered (150 ms in progress).
+  uint32_t queries[2] = {}, last[2] = {}, close = 0;
+  for (const sarno_timing& t : seen) {
+    if (t.code != IOCTL_SARNO_PINQ || t.device > 1) continue;
+    if (queries[t.device]++ && t.at_ms - last[t.device] < 140) ++close;
+    last[t.device] = t.at_ms;
+  }
+  EXPECT_EQ(50u, queries[0]) << "COM2's";
+  EXPECT_EQ(50u, queries[1]) << "COM1's";
+  EXPECT_EQ(0u, close) << "requests of one application in progress at once";
+  const std::string file = ReadFileText(path);
+  std::vector<std::string> com1 = SettingsBlock(file, 1), com2 = SettingsBlock(file, 2);
+  ASSERT_GE(com1.size(), 8u) << file;
+  ASSERT_GE(com2.size(), 8u) << file;
+  EXPECT_EQ("\t BT_SelHost:  0010A4C00001", com1[1]);
+  EXPECT_EQ("\t BT_QueryPrt: 0080372A0011", com1[3]);
+  EXPECT_EQ("\t BT_SelHost:  0010A4C00002", com2[1]);
+  EXPECT_EQ("\t BT_QueryPrt: 0080372A0001", com2[3]);
 }

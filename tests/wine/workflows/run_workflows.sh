@@ -51,6 +51,7 @@ step() { echo "--- $*"; w 120 "$app/workflow_driver.exe" "$@" || { fail "step $*
 fire() { echo "--- fire the next event: $1"; sim next || fail "the driver did not fire $1"; }
 shot() { import -window root "$out/$1" 2>/dev/null || echo "run_workflows: no screenshot $1" >&2; }
 
+step versions
 step query COM1
 step connect 0080372A0001
 shot workflows-connected.png

@@ -14,6 +14,10 @@
 //                                       "COM1: Connect Ok" box or line
 //   workflow_driver wait-state LABEL N SECONDS LINE
 //                                       see COM1's label read LABEL and LINE N times in the list
+//   workflow_driver versions            see the "Version" group show the driver's, the
+//                                       library's and the program's versions (a 32-bit
+//                                       program on 64-bit Windows too: the driver's file is in
+//                                       the real drivers folder)
 //   workflow_driver exit                press EXIT and see the window go
 //
 // Prints what it saw, one "name: value" line each; exits 0 when every expectation held.
@@ -32,6 +36,7 @@ namespace {
 const char kCaption[] = "TARVONEL Wireless printer Setup";
 constexpr int kQuery = 1003, kConnectPrinter = 1023, kStatus = 1010, kPrinters = 1001;
 constexpr int kComPort = 1014, kAuto = 1017, kLabelCom1 = 1029;
+constexpr int kVersionProgram = 1037, kVersionLibrary = 1041, kVersionDriver = 1042;
 
 int failures = 0;
 
@@ -296,6 +301,30 @@ int Exit(HWND dlg) {
   return failures;
 }
 
+// An edit box of another process: its text only by asking it (GetWindowText would give the
+// window's own caption).
+std::string EditText(HWND dlg, int id) {
+  char text[64] = "";
+  SendMessageA(GetDlgItem(dlg, id), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+int Versions(HWND dlg) {
+  // The window is found by its caption before its start-up has filled the boxes.
+  for (DWORD t = 0; t < ScaledMs(10000) && EditText(dlg, kVersionProgram).empty(); t += 100) Sleep(100);
+  const struct {
+    int id;
+    const char* file;
+  } boxes[] = {{kVersionDriver, "Sarnovek.sys"}, {kVersionLibrary, "Mendalix.dll"},
+               {kVersionProgram, "Quorvex.exe"}};
+  for (const auto& box : boxes) {
+    std::string text = EditText(dlg, box.id);
+    std::printf("version of %s: %s\n", box.file, text.c_str());
+    Check(text.find('.') != std::string::npos, box.file);
+  }
+  return failures;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -316,6 +345,7 @@ int main(int argc, char** argv) {
   if (step == "connect-fails") return ConnectFails(dlg) ? 1 : 0;
   if (step == "wait-state" && argc > 5)
     return WaitState(dlg, argv[2], std::atoi(argv[3]), std::atoi(argv[4]), argv[5]) ? 1 : 0;
+  if (step == "versions") return Versions(dlg) ? 1 : 0;
   if (step == "exit") return Exit(dlg) ? 1 : 0;
   std::fprintf(stderr, "unknown step %s\n", step.c_str());
   return 2;
