@@ -1,7 +1,8 @@
 /* A program built by another toolchain than MinGW (clang for the MSVC target, linked by
- * lld-link against Mendalix.lib), with no C runtime at all: the header's stdcall prototypes
- * must meet the library's undecorated exports through that import library. Against the
- * simulated driver (two_ports scenario): query COM1, connect it, drop the link.
+ * lld-link against Mendalix.lib), with no C runtime at all: the header's prototypes (stdcall
+ * on 32-bit) must meet the library's undecorated exports through that import library, built
+ * 32-bit and 64-bit. Against the simulated driver (two_ports scenario): query COM1, connect
+ * it, drop the link.
  * Exit status 0 when each call answers as expected. */
 #include "Mendalix.h"
 
