@@ -12,6 +12,7 @@ Unicode true
 !include "FileFunc.nsh"
 !include "LogicLib.nsh"
 !include "Sections.nsh"
+!include "x64.nsh"
 
 Name "Quorvex"
 OutFile "${OUTFILE}"
@@ -134,6 +135,13 @@ Section "Setup program, library and btctl" SecMain
   !insertmacro PutFile Mendalix.dll
   !insertmacro PutFile Quorvex.txt
   !insertmacro PutFile btctl.exe
+!ifdef X64
+  ; The library for 64-bit applications, on 64-bit Windows only.
+  ${If} ${RunningX64}
+    CreateDirectory "$INSTDIR\x64"
+    !insertmacro PutFile x64\Mendalix.dll
+  ${EndIf}
+!endif
   Delete "$INSTDIR\btctl-setup.exe"
   SetOutPath "$INSTDIR\sdk"
   File /r "${STAGE}\sdk\*.*"
@@ -218,8 +226,11 @@ Section "Uninstall"
   !insertmacro RemoveFile Mendalix.dll
   !insertmacro RemoveFile Quorvex.txt
   !insertmacro RemoveFile btctl.exe
+  !insertmacro RemoveFile x64\Mendalix.dll
   Delete "$INSTDIR\btctl-setup.exe"
   Delete "$INSTDIR\*.new"   ; an upgrade's files still waiting for a restart
+  Delete "$INSTDIR\x64\*.new"
+  RMDir "$INSTDIR\x64"
   RMDir /r "$INSTDIR\sdk"
   ; The library's copies of the settings that btctl made for each user (QuorvexWatch in the
   ; temporary folder) and the one of earlier services in the system's: the file, then the
