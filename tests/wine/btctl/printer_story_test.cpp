@@ -74,6 +74,8 @@ TEST(BtctlPrinter, AReceiptIsPrintedOnlyWhereThePrinterCanAndHealthSaysWhy) {
   EXPECT_EQ(0u, roll.find("\x1b@\x1b" "a\x01\x1b" "E\x01TEST RECEIPT\n")) << "begins with [init]";
   EXPECT_EQ(roll.size() - 6, roll.find("\x1b" "d\x03\x1dV", 0)) << "ends with [feed 3][cut]";
   EXPECT_NE(std::string::npos, roll.find("Printer:  0080372A0001\n"));
+  // The driver's version from its file in the real drivers folder, on 64-bit Windows too.
+  EXPECT_NE(std::string::npos, roll.find("Driver:   Sarnovek.sys 1.")) << roll;
   EXPECT_NE(std::string::npos, roll.find(" !\"#$%&'()*+,-./0123456789:;<=>?@ABC"));
   EXPECT_EQ(std::string::npos, roll.find("\x10\x04")) << "no status request on the roll";
 
