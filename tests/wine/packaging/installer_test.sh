@@ -29,6 +29,7 @@ for f in Quorvex.exe Mendalix.dll Quorvex.txt btctl.exe Uninstall.exe Quorvex.in
          sdk/samples/c/print_receipt.c sdk/samples/csharp/Mendalix.cs; do
   check "installed $f" "[ -f \"$dir/$f\" ]"
 done
+check "no x64 subfolder on 32-bit Windows" "[ ! -e \"$dir/x64\" ]"
 for f in Quorvex.exe Mendalix.dll btctl.exe Uninstall.exe; do
   [ "$ca" = - ] || check "installed $f signed" "osslsigncode verify -CAfile '$ca' -in '$dir/$f' >/dev/null 2>&1"
 done
