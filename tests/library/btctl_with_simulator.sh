@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The host btctl and library against the simulated driver plug-in, as a technician would try
 # them on a Linux machine with a scenario:
-#   - a query of COM1 fills COM1's block of Quorvex.ini in the current directory;
+#   - a query of COM1 fills COM1's block of btctl's own copy of Quorvex.ini (QuorvexWatch in the
+#     temporary folder), and leaves the current directory without one;
 #   - a connect to a printer that refuses the first attempt succeeds on the library's retry;
 #   - dropping the link with NULL answers 0x4 (disconnected), which is what was asked: exit 0;
 #   - monitoring accepted by the driver and BT_long's answer exit 0 too;
@@ -11,6 +12,7 @@
 set -u
 btctl="$1" plugin="$2" scenario="$3"
 work=$(mktemp -d) && cd "$work" || exit 1
+export TMPDIR="$work"
 trap 'rm -rf "$work"' EXIT
 status=0
 check() {  # check "what" wanted-exit-code wanted-text-in-output -- command...
@@ -25,7 +27,8 @@ check() {  # check "what" wanted-exit-code wanted-text-in-output -- command...
 }
 
 check "query COM1" 0 "BT_OnQuery(COM1, NONE) = 0x00000000" -- env SARNOVEK_SCENARIO="$scenario" "$btctl" query COM1
-block=$(tr -d '\r' < Quorvex.ini | sed -n '/^BT_Port: COM1$/,/^BT_Port: COM2$/p')
+[ -e Quorvex.ini ] && { echo "FAIL the query wrote Quorvex.ini in the current directory"; status=1; }
+block=$(cat "$work"/QuorvexWatch-*/Quorvex.ini 2>/dev/null | tr -d '\r' | sed -n '/^BT_Port: COM1$/,/^BT_Port: COM2$/p')
 if grep -qx $'\t BT_SelHost:  0010A4C0FFEE' <<<"$block" && grep -qx $'\t BT_QueryPrt: 0080372A0002' <<<"$block"; then
   echo "ok   the findings are in COM1's block"
 else
