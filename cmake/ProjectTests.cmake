@@ -127,7 +127,9 @@ function(wine_story name)
   if(NOT S_TIMEOUT)
     set(S_TIMEOUT 300)
   endif()
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${S_TIMEOUT})
+  # Before CTest has timed a run, the stories with the longest limits start first, so that
+  # the longest is not the last to begin.
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${S_TIMEOUT} COST ${S_TIMEOUT})
   _wine_story_properties(${name} "${S_PREFIX}" "${S_ENV}")
   if(S_RESOURCE_LOCK)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${S_RESOURCE_LOCK}")
