@@ -330,8 +330,10 @@ TEST(LibraryAway, ADongleOrDriverAwayAnswers0x10AndTheSameProcessLinksOnceItIsBa
     EXPECT_LE(t[3] - t[2], 1000u) << when;
     EXPECT_EQ(file, ReadFileText(path)) << when;
   };
+  ASSERT_EQ(1, FireNextEvent()) << "the dongle pulled out";
   ASSERT_TRUE(WaitState("COM1ConnectState", 4, 30000)) << "the dongle was not pulled out";
   away("unplugged");
+  ASSERT_EQ(1, FireNextEvent()) << "the dongle plugged back";
   ASSERT_TRUE(WaitState("COM1ConnectState", 255, 30000)) << "the dongle was not plugged back";
   EXPECT_EQ(0, lib.connect("COM1", printer)) << "plugged back";
   EXPECT_EQ(0u, State("COM1ConnectState"));
@@ -346,7 +348,9 @@ TEST(LibraryAway, ADongleOrDriverAwayAnswers0x10AndTheSameProcessLinksOnceItIsBa
   // The started driver plays the scenario again. Away and back while the application makes
   // no call: the device comes back under the handle value it had (Wine reuses handles), and
   // the next call, a query, gives the driver's word. The same across a driver stop and start.
+  ASSERT_EQ(1, FireNextEvent()) << "the dongle pulled out again";
   ASSERT_TRUE(WaitState("COM1ConnectState", 4, 30000)) << "the dongle was not pulled out again";
+  ASSERT_EQ(1, FireNextEvent()) << "the dongle plugged back again";
   ASSERT_TRUE(WaitState("COM1ConnectState", 255, 30000)) << "the dongle was not plugged back again";
   EXPECT_EQ(0, lib.query("COM1", "NONE")) << "plugged back, no call between";
   ASSERT_TRUE(StopDriver(ScaledMs(10000)));
@@ -362,6 +366,7 @@ TEST(LibraryAway, AStopAfterTheDongleWentLetsTheLibraryUnload) {
   auto* lib = new Library;
   ASSERT_TRUE(lib->bound());
   ASSERT_NE(0, lib->monitor("COM1", "MON_ON"));
+  ASSERT_EQ(1, FireNextEvent()) << "the dongle pulled out";
   ASSERT_TRUE(WaitState("COM1ConnectState", 4, 30000)) << "the dongle was not pulled out";
   EXPECT_EQ(0x10, lib->query("COM1", "NONE"));
   EXPECT_EQ(0x10, lib->monitor("COM1", "MON_OFF"));
