@@ -9,12 +9,7 @@
 # A signed installer (CAFILE: its signer's authority) installs signed programs and uninstaller.
 set -u
 installer="$1" src="$2" ca="${3:--}"
-: "${WINEPREFIX:?}"
-. "$src/scripts/wine-env"
-export WINEDEBUG=-all WINEARCH=win32
-fail=0
-check() { if eval "$2"; then echo "ok   - $1"; else echo "FAIL - $1"; fail=1; fi; }
-w() { timeout -k 5 "$(scaled "$1")" wine "${@:2}"; }
+. "$(dirname "$0")/installer_story.sh" win32
 
 dir="$WINEPREFIX/drive_c/Program Files/Quorvex"
 rm -rf "$dir"

@@ -5,12 +5,7 @@
 # Windows there is no x64 subfolder: installer_test.sh.)
 set -u
 installer="$1" src="$2"
-: "${WINEPREFIX:?}"
-. "$src/scripts/wine-env"
-export WINEDEBUG=-all WINEARCH=win64
-fail=0
-check() { if eval "$2"; then echo "ok   - $1"; else echo "FAIL - $1"; fail=1; fi; }
-w() { timeout -k 5 "$(scaled "$1")" wine "${@:2}"; }
+. "$(dirname "$0")/installer_story.sh" win64
 
 dir="$WINEPREFIX/drive_c/Program Files (x86)/Quorvex"
 w 120 "$(winepath -w "$installer")" /S
